@@ -1,0 +1,61 @@
+#pragma once
+
+// The file system as the programs use it. Every write is whole or nothing. Failures raise
+// lorvo::Error with the classic numbers: 53 file not found, 70 permission denied, 75 path/file
+// access error, 76 path not found.
+
+#include <QByteArray>
+#include <QString>
+
+#include <memory>
+
+namespace lorvo {
+
+// A text file written line by line and made visible only when committed (index.htm).
+class TextSink
+{
+public:
+    virtual ~TextSink() = default;
+    /// Appends text.
+    virtual void write(const QByteArray& bytes) = 0;
+    /// Makes the file visible whole; raises on failure.
+    virtual void commit() = 0;
+};
+
+class FileSystem
+{
+public:
+    virtual ~FileSystem() = default;
+    /// Whether a folder exists at the path.
+    virtual bool folderExists(const QString& path) = 0;
+    /// Whether a file exists at the path.
+    virtual bool fileExists(const QString& path) = 0;
+    /// Creates the last level of the path; its parent must exist (76 otherwise).
+    virtual void createFolder(const QString& path) = 0;
+    /// Replaces the file with exactly these bytes, whole or not at all.
+    virtual void writeFile(const QString& path, const QByteArray& bytes) = 0;
+    /// The whole content of a file.
+    virtual QByteArray readFile(const QString& path) = 0;
+    /// Deletes a file; with force also a read-only one.
+    virtual void deleteFile(const QString& path, bool force) = 0;
+    /// Deletes a folder with everything in it; with force also read-only files.
+    virtual void deleteFolder(const QString& path, bool force) = 0;
+    /// Opens a file to be written in pieces and committed whole.
+    virtual std::unique_ptr<TextSink> createTextFile(const QString& path) = 0;
+};
+
+// The real file system through Qt (QDir, QFile, QSaveFile).
+class LocalFileSystem final : public FileSystem
+{
+public:
+    bool folderExists(const QString& path) override;
+    bool fileExists(const QString& path) override;
+    void createFolder(const QString& path) override;
+    void writeFile(const QString& path, const QByteArray& bytes) override;
+    QByteArray readFile(const QString& path) override;
+    void deleteFile(const QString& path, bool force) override;
+    void deleteFolder(const QString& path, bool force) override;
+    std::unique_ptr<TextSink> createTextFile(const QString& path) override;
+};
+
+} // namespace lorvo

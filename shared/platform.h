@@ -1,0 +1,68 @@
+#pragma once
+
+// What the programs ask of the operating system besides files, Outlook and the shell, and how a
+// program ends. This header holds the project's one platform #if.
+
+#include <QString>
+
+namespace lorvo {
+
+#if LORVO_PLATFORM_WINDOWS
+inline constexpr bool kWindows = true;
+inline constexpr const char kExecutableSuffix[] = ".exe";
+#else
+inline constexpr bool kWindows = false;
+inline constexpr const char kExecutableSuffix[] = "";
+#endif
+
+struct OsVersion
+{
+    qint32 platformId = 0; // 1 Windows 9x, 2 Windows NT, anything else: another system
+    qint32 major = 0;
+    qint32 minor = 0;
+    QString otherName; // the system's own name where platformId is neither 1 nor 2
+};
+
+// Special-folder ids of specialFolderPath.
+inline constexpr qint32 CSIDL_PERSONAL = 5; // the documents folder
+
+class Platform
+{
+public:
+    virtual ~Platform() = default;
+    /// The operating system's version record.
+    virtual OsVersion osVersion() = 0;
+    /// A special folder's path, or empty.
+    virtual QString specialFolderPath(qint32 id, qint32 flags) = 0;
+    /// The folder of the running program, without trailing separator.
+    virtual QString programFolder() = 0;
+    /// The running program's major, minor and revision numbers.
+    virtual int versionMajor() = 0;
+    virtual int versionMinor() = 0;
+    virtual int versionRevision() = 0;
+};
+
+// The running system, through Qt.
+class HostPlatform final : public Platform
+{
+public:
+    OsVersion osVersion() override;
+    QString specialFolderPath(qint32 id, qint32 flags) override;
+    QString programFolder() override;
+    int versionMajor() override;
+    int versionMinor() override;
+    int versionRevision() override;
+};
+
+// The end of the program: every window unloaded, then the process ends.
+class ProgramEnd
+{
+public:
+    virtual ~ProgramEnd() = default;
+    /// Unloads every window and ends the process with the code (no return to the event loop's work).
+    virtual void endProgram(int exitCode) = 0;
+    /// Whether the program has been told to end.
+    virtual bool hasEnded() const = 0;
+};
+
+} // namespace lorvo
