@@ -67,3 +67,18 @@ public:
 class ArticleCollection;
 
 } // namespace lorvo::archive
+
+namespace lorvo::archive {
+
+// One of the two generators behind the Generate button: flat (subGenerateArticlesNormal) or
+// outline (subGenerateArticlesOutline). The window is given both and calls the one its grouping
+// option selects.
+class ArticleGenerator
+{
+public:
+    virtual ~ArticleGenerator() = default;
+    /// Runs one whole generation against the host; restores the host's state at its end.
+    virtual void generate(GenerationHost& host) = 0;
+};
+
+} // namespace lorvo::archive
