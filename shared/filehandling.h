@@ -31,13 +31,11 @@ public:
     /// The whole content of a text file, or empty when it does not exist.
     QString fncReadTextFile(const QString& path);
     /// A new dictionary whose keys compare without regard to case.
-    template <class T>
-    CaseBlindDictionary<T> fncCreateDic()
-    {
-        return CaseBlindDictionary<T>();
-    }
+    template <class T> CaseBlindDictionary<T> fncCreateDic() { return CaseBlindDictionary<T>(); }
     /// A special folder's path, or empty.
     QString fncGetSpecialFolderPath(qint32 id, qint32 flags);
+    /// Releases the shared file-system object at the end of the program.
+    void releaseFileSystem() { m_fsReady = false; }
 
 private:
     Runtime& m_rt;

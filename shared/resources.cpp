@@ -10,7 +10,8 @@ QByteArray loadResource(const QString& type, const QString& name)
 {
     QFile file(QLatin1Char(':') + QLatin1Char('/') + type + QLatin1Char('/') + name);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(err::FileNotFound, QStringLiteral("Resource not found: ") + type + QLatin1Char('/') + name);
+        throw Error(err::FileNotFound,
+                    QStringLiteral("Resource not found: ") + type + QLatin1Char('/') + name);
     return file.readAll();
 }
 

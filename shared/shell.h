@@ -21,6 +21,8 @@ public:
     /// The desktop's command line for opening web addresses (the registry's http open command on
     /// Windows); empty when unknown.
     virtual QString browserCommand() = 0;
+    /// Whether the shell can be used at all; a desktop without one says false.
+    virtual bool available() { return true; }
 };
 
 } // namespace lorvo

@@ -12,7 +12,6 @@
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
-
 #include <deque>
 #include <functional>
 #include <memory>
@@ -46,7 +45,8 @@ public:
     // selected; the browser's typed-name handler runs, then the browser returns whatever the
     // handler selected (or "" when it closed the dialog, or the current folder if kept open).
     ScriptedDialogs& answerBrowseTyped(const QString& currentFolder, const QString& typedName);
-    // Next Outlook folder picker returns the folder at this full path ("\\Store\A\B"); "" is Cancel.
+    // Next Outlook folder picker returns the folder at this full path ("\\Store\A\B"); "" is
+    // Cancel.
     ScriptedDialogs& answerPick(const QString& fullFolderPath);
 
     Answer messageBox(const MessageBoxRequest& request) override;
@@ -55,9 +55,9 @@ public:
     QString browseForFolder(const FolderBrowseRequest& request) override;
     outlook::FolderPtr pickOutlookFolder(outlook::NameSpace& nameSpace, QObject* owner) override;
 
-    QList<Recorded> requests; // every request, in order
+    QList<Recorded> requests;         // every request, in order
     QList<Recorded> messages() const; // the message boxes only
-    QStringList unscripted;   // texts of requests the script did not answer
+    QStringList unscripted;           // texts of requests the script did not answer
     int pendingAnswers() const { return int(m_script.size()); }
 
 private:
@@ -82,12 +82,14 @@ public:
     int open(const QString& pathOrAddress, WindowStyle style) override;
     void run(const QString& commandLine, WindowStyle style) override;
     QString browserCommand() override { return browser; }
+    bool available() override { return shellAvailable; }
 
     QStringList opened; // documents and addresses, in order
     QStringList ran;    // command lines, in order
     QString browser = QStringLiteral("\"/usr/bin/browser\" --new-window \"%1\"");
     int openResult = 42;
     std::optional<Error> runError; // raised by run() when set
+    bool shellAvailable = true;    // false: no shell can be had
 };
 
 // A platform with fixed answers.
@@ -159,6 +161,10 @@ public:
     QString profileDir;
     std::unique_ptr<outlook::Provider> outlook;
     std::unique_ptr<Runtime> rt;
+
+private:
+    // Environment variables pointed into dir, with their earlier values, restored at the end.
+    QList<std::pair<QByteArray, std::optional<QByteArray>>> m_savedEnvironment;
 };
 
 } // namespace lorvo::test

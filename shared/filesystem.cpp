@@ -1,0 +1,179 @@
+#include "shared/filesystem.h"
+
+#include "shared/error.h"
+
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+namespace lorvo {
+
+namespace {
+
+[[noreturn]] void raise(qint32 number, const QString& path)
+{
+    QString text;
+    switch (number) {
+    case err::FileNotFound:
+        text = QStringLiteral("File not found");
+        break;
+    case err::FileExists:
+        text = QStringLiteral("File already exists");
+        break;
+    case err::PermissionDenied:
+        text = QStringLiteral("Permission denied");
+        break;
+    case err::PathNotFound:
+        text = QStringLiteral("Path not found");
+        break;
+    default:
+        text = QStringLiteral("Path/File access error");
+        break;
+    }
+    throw Error(number, text + QStringLiteral(": ") + QDir::toNativeSeparators(path));
+}
+
+bool parentExists(const QString& path)
+{
+    return QFileInfo(QFileInfo(path).absolutePath()).isDir();
+}
+
+// The classic number for a file that could not be opened or written.
+[[noreturn]] void raiseForWrite(const QString& path, QFileDevice::FileError error)
+{
+    if (!parentExists(path))
+        raise(err::PathNotFound, path);
+    if (error == QFileDevice::PermissionsError || QFileInfo(path).isDir() ||
+        !QFileInfo(QFileInfo(path).absolutePath()).isWritable() ||
+        (QFileInfo::exists(path) && !QFileInfo(path).isWritable()))
+        raise(err::PermissionDenied, path);
+    raise(err::PathFileAccess, path);
+}
+
+void makeWritable(const QString& path)
+{
+    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner |
+                                    QFileDevice::WriteUser);
+}
+
+class SaveFileSink final : public TextSink
+{
+public:
+    explicit SaveFileSink(const QString& path) : m_file(path)
+    {
+        if (QFileInfo::exists(path) && !QFileInfo(path).isWritable())
+            raise(err::PermissionDenied, path);
+        if (!m_file.open(QIODevice::WriteOnly))
+            raiseForWrite(path, m_file.error());
+    }
+    ~SaveFileSink() override
+    {
+        if (m_file.isOpen())
+            m_file.cancelWriting();
+    }
+    void write(const QByteArray& bytes) override
+    {
+        if (m_file.write(bytes) != bytes.size())
+            raiseForWrite(m_file.fileName(), m_file.error());
+    }
+    void commit() override
+    {
+        if (!m_file.commit())
+            raiseForWrite(m_file.fileName(), m_file.error());
+    }
+
+private:
+    QSaveFile m_file;
+};
+
+} // namespace
+
+bool LocalFileSystem::folderExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isDir();
+}
+
+bool LocalFileSystem::fileExists(const QString& path)
+{
+    return !path.isEmpty() && QFileInfo(path).isFile();
+}
+
+void LocalFileSystem::createFolder(const QString& path)
+{
+    // A trailing separator names the same folder.
+    const QFileInfo info(QDir::cleanPath(path));
+    if (info.exists())
+        raise(err::FileExists, path);
+    if (!parentExists(info.filePath()))
+        raise(err::PathNotFound, path);
+    if (!QDir().mkdir(info.absoluteFilePath()))
+        raise(QFileInfo(info.absolutePath()).isWritable() ? err::PathFileAccess
+                                                          : err::PermissionDenied,
+              path);
+}
+
+void LocalFileSystem::writeFile(const QString& path, const QByteArray& bytes)
+{
+    SaveFileSink sink(path);
+    sink.write(bytes);
+    sink.commit();
+}
+
+QByteArray LocalFileSystem::readFile(const QString& path)
+{
+    QFile file(path);
+    if (!QFileInfo(path).isFile())
+        raise(err::FileNotFound, path);
+    if (!file.open(QIODevice::ReadOnly))
+        raise(file.error() == QFileDevice::PermissionsError ? err::PermissionDenied
+                                                            : err::PathFileAccess,
+              path);
+    return file.readAll();
+}
+
+void LocalFileSystem::deleteFile(const QString& path, bool force)
+{
+    const QFileInfo info(path);
+    if (!info.isFile())
+        raise(err::FileNotFound, path);
+    if (!info.isWritable()) {
+        if (!force)
+            raise(err::PermissionDenied, path);
+        makeWritable(path);
+    }
+    if (!QFile::remove(path))
+        raise(err::PermissionDenied, path);
+}
+
+void LocalFileSystem::deleteFolder(const QString& givenPath, bool force)
+{
+    const QString path = QDir::cleanPath(givenPath);
+    if (path.isEmpty() || !QFileInfo(path).isDir())
+        raise(err::PathNotFound, path);
+    // Look before deleting, so that a refused deletion leaves the folder whole.
+    QDirIterator it(path, QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
+    QStringList readOnly;
+    while (it.hasNext()) {
+        const QString entry = it.next();
+        if (!QFileInfo(entry).isWritable())
+            readOnly.append(entry);
+    }
+    if (!readOnly.isEmpty()) {
+        if (!force)
+            raise(err::PermissionDenied, readOnly.first());
+        for (const QString& entry : std::as_const(readOnly))
+            makeWritable(entry);
+    }
+    if (!QDir(path).removeRecursively())
+        raise(err::PermissionDenied, path);
+}
+
+std::unique_ptr<TextSink> LocalFileSystem::createTextFile(const QString& path)
+{
+    return std::make_unique<SaveFileSink>(path);
+}
+
+} // namespace lorvo
