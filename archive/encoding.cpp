@@ -1,0 +1,84 @@
+#include "archive/encoding.h"
+
+#include <QStringEncoder>
+#include <QStringView>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+
+namespace lorvo::archive {
+
+namespace {
+
+void appendReference(QByteArray& out, char32_t codePoint)
+{
+    out += "&#";
+    out += QByteArray::number(quint32(codePoint));
+    out += ';';
+}
+
+// Encodes code point by code point; a character the encoder cannot take becomes a reference.
+QByteArray encodeWithReferences(const QString& text, const char* encoding)
+{
+    QByteArray out;
+    out.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        if (c.unicode() < 0x80) {
+            out += char(c.unicode());
+            continue;
+        }
+        qsizetype len = 1;
+        char32_t codePoint = c.unicode();
+        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
+            codePoint = QChar::surrogateToUcs4(c, text.at(i + 1));
+            len = 2;
+        }
+        if (encoding) {
+            QStringEncoder encoder(encoding, QStringConverter::Flag::Stateless);
+            const QByteArray bytes = encoder.encode(QStringView(text).mid(i, len));
+            if (encoder.isValid() && !encoder.hasError() && !bytes.isEmpty())
+                out += bytes;
+            else
+                appendReference(out, codePoint);
+        } else {
+            appendReference(out, codePoint);
+        }
+        i += len - 1;
+    }
+    return out;
+}
+
+} // namespace
+
+QByteArray toWindows1252(const QString& html)
+{
+    // Most texts encode whole; only a text with a character outside the code page takes the
+    // slow road.
+    QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
+    if (encoder.isValid()) {
+        QByteArray bytes = encoder.encode(html);
+        if (!encoder.hasError())
+            return bytes;
+        return encodeWithReferences(html, "windows-1252");
+    }
+    // A Qt without the code page tables: Latin-1 is the part of Windows-1252 every Qt knows.
+    return encodeWithReferences(html, "ISO-8859-1");
+}
+
+QByteArray toAsciiHtml(const QString& html)
+{
+    return encodeWithReferences(html, nullptr);
+}
+
+QString htmlEscape(const QString& text)
+{
+    return text.toHtmlEscaped().replace(u'\'', "&#39;"_L1);
+}
+
+QString hrefEncode(const QString& fileName)
+{
+    return QString::fromLatin1(QUrl::toPercentEncoding(fileName, "/"));
+}
+
+} // namespace lorvo::archive

@@ -1,0 +1,28 @@
+#pragma once
+
+// How text from articles becomes bytes and markup of the web archive. Pages and index.htm are
+// 8-bit Windows-1252 files; nothing may be lost on the way, so a character the code page cannot
+// hold is written as a numeric character reference.
+
+#include <QByteArray>
+#include <QString>
+
+namespace lorvo::archive {
+
+/// The text in Windows-1252; characters outside the code page become "&#N;" references.
+QByteArray toWindows1252(const QString& html);
+
+/// The text in 7-bit ASCII; every other character becomes a "&#N;" reference. For files whose
+/// reader may not know their code page.
+QByteArray toAsciiHtml(const QString& html);
+
+/// Text for insertion into markup as text or as a quoted attribute value: &, <, >, " and '
+/// become references.
+QString htmlEscape(const QString& text);
+
+/// A relative address of a file in the archive (a page or "n_files/n_k.ext") for href='...':
+/// everything but unreserved characters and "/" is percent-encoded (UTF-8), so quotes, "#", "%",
+/// "?" and blanks keep the link on the file of that very name.
+QString hrefEncode(const QString& fileName);
+
+} // namespace lorvo::archive

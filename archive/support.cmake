@@ -1,0 +1,22 @@
+# The generators' building blocks (table of contents, support files, safe item access, body
+# conversion) as a Core library of their own; lorvo_archive links it. The support files ride along
+# as resources of the type "FILES".
+lorvo_add_library(lorvo_archive_support
+    SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/encoding.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/encoding.h
+        ${CMAKE_CURRENT_LIST_DIR}/toc.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/toc.h
+    LIBS lorvo_shared Qt6::Core)
+
+# qt_add_resources puts the data of a static library into object files that travel to every
+# executable linking it, so LorvoArchive and the tests carry the files without Q_INIT_RESOURCE.
+set(lorvo_support_files
+    ${CMAKE_CURRENT_LIST_DIR}/files/style.css
+    ${CMAKE_CURRENT_LIST_DIR}/files/outline.js)
+# The bullet picture comes with the application files; until it is in the tree the archive
+# carries no bullet (the tests of the support files say so).
+if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/files/bulletredsmall.gif)
+    list(APPEND lorvo_support_files ${CMAKE_CURRENT_LIST_DIR}/files/bulletredsmall.gif)
+endif()
+lorvo_embed_files(lorvo_archive_support FILES FILES ${lorvo_support_files})

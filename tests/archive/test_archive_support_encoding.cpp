@@ -1,0 +1,71 @@
+#include "archive/encoding.h"
+#include "test_archive_support.h"
+
+#include <QStringDecoder>
+#include <QTest>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+using namespace lorvo::archive;
+
+void ArchiveSupportTest::windows1252KeepsEveryCharacter_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::newRow("ascii") << u"<b>Printer & Co</b>"_s << QByteArray("<b>Printer & Co</b>");
+    QTest::newRow("latin") << u"Caf\u00e9 \u00fcber"_s
+                           << QByteArray("Caf\xe9 \xfc"
+                                         "ber");
+    // The euro sign and the typographic quotes are in the code page (0x80, 0x93, 0x94).
+    QTest::newRow("cp1252 extras") << u"\u20ac \u201cok\u201d"_s << QByteArray("\x80 \x93ok\x94");
+    QTest::newRow("cyrillic") << u"a\u0416b"_s << QByteArray("a&#1046;b");
+    QTest::newRow("astral") << u"x\U0001F600y"_s << QByteArray("x&#128512;y");
+    QTest::newRow("mixed") << u"\u00e9\u4e2d\u20ac"_s << QByteArray("\xe9&#20013;\x80");
+    QTest::newRow("empty") << QString() << QByteArray();
+}
+
+void ArchiveSupportTest::windows1252KeepsEveryCharacter()
+{
+    QFETCH(QString, text);
+    QFETCH(QByteArray, bytes);
+    QCOMPARE(toWindows1252(text), bytes);
+}
+
+void ArchiveSupportTest::asciiHtmlReferencesEverythingElse()
+{
+    const QString text = u"Caf\u00e9 \u20ac <p> \U0001F600"_s;
+    const QByteArray bytes = toAsciiHtml(text);
+    QCOMPARE(bytes, QByteArray("Caf&#233; &#8364; <p> &#128512;"));
+    // Whatever 8-bit code page the reader assumes, it reads the same text.
+    QCOMPARE(QStringDecoder(QStringDecoder::Latin1).decode(bytes).operator QString(),
+             QString::fromLatin1(bytes));
+}
+
+void ArchiveSupportTest::htmlEscapeCoversQuotes()
+{
+    QCOMPARE(htmlEscape(u"<a href='x'>\"Tom & Jerry\"</a>"_s),
+             u"&lt;a href=&#39;x&#39;&gt;&quot;Tom &amp; Jerry&quot;&lt;/a&gt;"_s);
+    QCOMPARE(htmlEscape(u"Caf\u00e9"_s), u"Caf\u00e9"_s);
+}
+
+void ArchiveSupportTest::hrefEncodeKeepsTheLinkOnTheFile_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("href");
+    QTest::newRow("plain") << u"1001.htm"_s << u"1001.htm"_s;
+    QTest::newRow("quote ends the attribute") << u"Don't panic.htm"_s << u"Don%27t%20panic.htm"_s;
+    QTest::newRow("fragment and percent") << u"50% #1.htm"_s << u"50%25%20%231.htm"_s;
+    QTest::newRow("query") << u"why;not&yes.htm"_s << u"why%3Bnot%26yes.htm"_s;
+    QTest::newRow("folder kept") << u"1001_files/1001_1.txt"_s << u"1001_files/1001_1.txt"_s;
+    QTest::newRow("non-ascii as utf-8") << u"Caf\u00e9.htm"_s << u"Caf%C3%A9.htm"_s;
+}
+
+void ArchiveSupportTest::hrefEncodeKeepsTheLinkOnTheFile()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, href);
+    QCOMPARE(hrefEncode(name), href);
+    // A browser resolving the link lands on the file of that very name.
+    const QUrl base(u"file:///site/index.htm"_s);
+    QCOMPARE(base.resolved(QUrl(href)).toLocalFile(), u"/site/"_s + name);
+}
