@@ -1,0 +1,314 @@
+#include "setup/unattended.h"
+
+#include "setup/wizard.h"
+#include "shared/outlooksession.h"
+#include "shared/runtime.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTextStream>
+
+using namespace Qt::StringLiterals;
+
+namespace lorvo::setup {
+
+namespace {
+
+const QString kProgram = u"LorvoSetup"_s;
+
+// The long options of the command line, without their dashes.
+const QString kUnattended = u"unattended"_s;
+const QString kInstallDir = u"install-dir"_s;
+const QString kParent = u"parent"_s;
+const QString kName = u"name"_s;
+const QString kExampleData = u"example-data"_s;
+const QString kRepair = u"repair"_s;
+
+QString asLines(QString text)
+{
+    return text.replace(u"\r\n"_s, u"\n"_s);
+}
+
+// Nobody watches the run: nothing is opened on a desktop.
+class CommandLineShell final : public Shell
+{
+public:
+    explicit CommandLineShell(QTextStream& out) : m_out(out) {}
+    int open(const QString& pathOrAddress, WindowStyle) override
+    {
+        m_out << kProgram << ": not opened in an unattended run: " << pathOrAddress << Qt::endl;
+        return 0;
+    }
+    void run(const QString& commandLine, WindowStyle) override
+    {
+        throw Error(err::PermissionDenied,
+                    u"No program is started in an unattended run: "_s + commandLine);
+    }
+    QString browserCommand() override { return {}; }
+    bool available() override { return false; }
+
+private:
+    QTextStream& m_out;
+};
+
+// No windows: pages are neither shown nor hidden.
+class NoWindows final : public PageNavigator
+{
+public:
+    void showPage(Page) override {}
+    void hidePage(Page) override {}
+    QObject* pageWindow(Page) override { return nullptr; }
+    void processEvents() override { QCoreApplication::processEvents(); }
+};
+
+// The end of the run: recorded, and main() returns the code.
+class RunEnd final : public ProgramEnd
+{
+public:
+    void endProgram(int exitCode) override
+    {
+        m_ended = true;
+        m_exitCode = exitCode;
+    }
+    bool hasEnded() const override { return m_ended; }
+
+private:
+    bool m_ended = false;
+    int m_exitCode = 0;
+};
+
+struct Request
+{
+    bool repair = false;
+    QString installDir;
+    QString folderPath; // the parent, or the folder to repair
+    QString name;
+    bool exampleData = false;
+};
+
+} // namespace
+
+bool isCommandLineMode(const QStringList& arguments)
+{
+    static const QStringList ours{kUnattended,  kInstallDir, kParent,  kName,
+                                  kExampleData, kRepair,     u"help"_s};
+    for (qsizetype i = 1; i < arguments.size(); ++i) {
+        const QString& argument = arguments.at(i);
+        if (!argument.startsWith(u"--"_s))
+            continue;
+        const QString option = argument.mid(2).section(u'=', 0, 0);
+        if (ours.contains(option))
+            return true;
+    }
+    return false;
+}
+
+bool isCommandLineMode(int argc, char* argv[])
+{
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    return isCommandLineMode(arguments);
+}
+
+int unattendedMain(int argc, char* argv[], const OutlookFactory& makeOutlook)
+{
+    QCoreApplication app(argc, argv);
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return runUnattended(QCoreApplication::arguments(), makeOutlook, out, err);
+}
+
+outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath)
+{
+    const QStringList names = fullPath.split(u'\\', Qt::SkipEmptyParts);
+    if (names.isEmpty())
+        return nullptr;
+    try {
+        outlook::FolderPtr folder = nameSpace.Folders()->Item(names.first());
+        for (qsizetype i = 1; folder && i < names.size(); ++i)
+            folder = folder->Folders()->Item(names.at(i));
+        return folder;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
+UnattendedDialogs::UnattendedDialogs(QTextStream& err, QString pickPath, QString inputText)
+    : m_err(err), m_pickPath(std::move(pickPath)), m_inputText(std::move(inputText))
+{
+}
+
+void UnattendedDialogs::refuse(const QString& what)
+{
+    m_failed = true;
+    m_err << kProgram << ": " << what << Qt::endl;
+    // Nobody can answer: the run ends here, unwinding through every procedure on the way.
+    throw ProgramEnded{1};
+}
+
+Answer UnattendedDialogs::messageBox(const MessageBoxRequest& request)
+{
+    refuse(u"stopped at a message that needs someone to answer it:\n"_s + request.title + u": "_s +
+           asLines(request.text));
+}
+
+QString UnattendedDialogs::inputBox(const QString& prompt, const QString&, const QString&, QObject*)
+{
+    if (++m_inputs > 1)
+        refuse(u"the name '"_s + m_inputText + u"' was not accepted; asked again: "_s + prompt);
+    return m_inputText;
+}
+
+QString UnattendedDialogs::browseForFolder(const FolderBrowseRequest& request)
+{
+    refuse(u"stopped at a folder browser that needs someone to answer it: "_s + request.title);
+}
+
+outlook::FolderPtr UnattendedDialogs::pickOutlookFolder(outlook::NameSpace& nameSpace, QObject*)
+{
+    if (++m_picks > 1)
+        refuse(u"the Outlook folder '"_s + m_pickPath + u"' was not accepted"_s);
+    auto folder = folderAtFullPath(nameSpace, m_pickPath);
+    if (!folder)
+        refuse(u"there is no Outlook folder '"_s + m_pickPath + u"'"_s);
+    return folder;
+}
+
+int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutlook, QTextStream& out,
+                  QTextStream& err)
+{
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        u"Installs Lorvo for Outlook without asking, or repairs an installation."_s);
+    const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"Shows this help."_s);
+    parser.addOptions({
+        help,
+        {kUnattended, u"Runs without windows and without questions."_s},
+        {kInstallDir, u"The installation folder to write the application files to."_s, u"DIR"_s},
+        {kParent,
+         u"The Outlook folder to create the knowledge-base folder in, such as "
+         u"\"\\\\Public Folders\\All Public Folders\"."_s,
+         u"FOLDER-PATH"_s},
+        {kName, u"The name of the new knowledge-base folder."_s, u"NAME"_s},
+        {kExampleData, u"Fills the new folder with example articles."_s},
+        {kRepair, u"Writes the application files again for this knowledge-base folder."_s,
+         u"FOLDER-PATH"_s},
+    });
+    const auto usage = [&](const QString& problem) {
+        err << kProgram << ": " << problem << Qt::endl << Qt::endl << parser.helpText();
+        err.flush();
+        return 2;
+    };
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(help)) {
+        out << parser.helpText();
+        out.flush();
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty())
+        return usage(u"unexpected argument: "_s + parser.positionalArguments().constFirst());
+    if (!parser.isSet(kUnattended))
+        return usage(
+            u"the command line needs --unattended; without arguments the wizard starts."_s);
+
+    Request request;
+    request.repair = parser.isSet(kRepair);
+    if (request.repair) {
+        for (const QString& installOnly : {kInstallDir, kParent, kName, kExampleData})
+            if (parser.isSet(installOnly))
+                return usage(u"--repair does not go with --"_s + installOnly);
+        request.folderPath = parser.value(kRepair);
+        if (request.folderPath.trimmed().isEmpty())
+            return usage(u"--repair needs the path of an Outlook folder"_s);
+    } else {
+        for (const QString& needed : {kInstallDir, kParent, kName})
+            if (!parser.isSet(needed))
+                return usage(u"a new installation needs --"_s + needed);
+        if (parser.value(kInstallDir).trimmed().isEmpty())
+            return usage(u"--install-dir must not be empty"_s);
+        if (parser.value(kName).isEmpty())
+            return usage(u"--name must not be empty"_s);
+        request.installDir =
+            QDir::toNativeSeparators(QFileInfo(parser.value(kInstallDir)).absoluteFilePath());
+        request.folderPath = parser.value(kParent);
+        request.name = parser.value(kName);
+        request.exampleData = parser.isSet(kExampleData);
+    }
+
+    UnattendedDialogs dialogs(err, request.folderPath, request.name);
+    CommandLineShell shell(out);
+    LocalFileSystem fs;
+    HostPlatform platform;
+    RunEnd end;
+    const std::unique_ptr<outlook::Provider> provider = makeOutlook(dialogs, shell);
+    Runtime rt(Services{dialogs, shell, fs, platform, end, *provider},
+               u"First Run - Lorvo for Outlook"_s);
+    NoWindows view;
+    Wizard wizard(rt, view);
+    wizard.setChkReadMe(0);
+    ModMain& modMain = wizard.modMain();
+    OutlookSession& session = rt.session();
+
+    bool done = false;
+    try {
+        session.subConnectOutlook(outlook::olFolderInbox);
+        // Check the folder before anything is written.
+        const outlook::FolderPtr folder =
+            session.goNameSpace ? folderAtFullPath(*session.goNameSpace, request.folderPath)
+                                : nullptr;
+        if (!folder) {
+            err << kProgram << ": there is no Outlook folder '" << request.folderPath << "'"
+                << Qt::endl;
+            return 1;
+        }
+        if (request.repair) {
+            // The repair looks first at the folder Outlook shows: show the one asked for.
+            session.goCurrentFolder = folder;
+            ignoreErrors([&] { modMain.bringCurrentFolderIntoView(); });
+            session.goCurrentFolder.reset();
+            modMain.subUpgradeRepair();
+            out << "Wrote the application files to " << modMain.state.gstrInstallPath << Qt::endl;
+            out << "Repaired the knowledge-base folder "
+                << session.fncGetFullFolderPath(session.goCurrentFolder, session.goNameSpace)
+                << Qt::endl;
+            done = true;
+            wizard.finish(Page::FinishUpgrade);
+        } else {
+            modMain.state.gstrInstallPath = request.installDir;
+            if (!modMain.subInstall(modMain.state.gstrInstallPath)) {
+                err << kProgram << ": the application files could not be written to "
+                    << request.installDir << Qt::endl;
+                return 1;
+            }
+            out << "Wrote the application files to " << modMain.state.gstrInstallPath << Qt::endl;
+            modMain.subSettings(request.exampleData);
+            QString address;
+            ignoreErrors([&] { address = session.goCurrentFolder->WebViewURL(); });
+            out << "Created the knowledge-base folder "
+                << session.fncGetFullFolderPath(session.goCurrentFolder, session.goNameSpace)
+                << (request.exampleData ? " with example articles" : "")
+                << " and set its home page to " << address << Qt::endl;
+            done = true;
+            wizard.finish(Page::Finish);
+        }
+    } catch (const ProgramEnded&) {
+        // The end of the program, or a question nobody can answer (already reported).
+    } catch (const std::exception& e) {
+        err << kProgram << ": " << toError(e).description() << Qt::endl;
+        return 1;
+    }
+    if (dialogs.failed())
+        return 1;
+    if (!done) {
+        err << kProgram << ": the setup ended before it was done." << Qt::endl;
+        return 1;
+    }
+    out << "Done." << Qt::endl;
+    return 0;
+}
+
+} // namespace lorvo::setup

@@ -1,0 +1,70 @@
+#pragma once
+
+// The unattended command line, for administrators who deploy without clicking:
+//
+//   LorvoSetup --unattended --install-dir DIR --parent FOLDER-PATH --name NAME [--example-data]
+//   LorvoSetup --unattended --repair FOLDER-PATH
+//
+// It runs the wizard's own procedures with a dialogs service that asks nobody: the Outlook
+// folder picker answers with the folder from the command line, the input box with the name, and
+// any other question or message is an error, printed on stderr, that ends the run.
+
+#include "shared/dialogs.h"
+#include "shared/outlook.h"
+#include "shared/shell.h"
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QTextStream;
+
+namespace lorvo::setup {
+
+/// Whether the arguments (program name first) ask for the command line rather than the wizard.
+bool isCommandLineMode(const QStringList& arguments);
+bool isCommandLineMode(int argc, char* argv[]);
+
+/// The folder at a full path such as \\Public Folders\All Public Folders\Knowledge Base, or null.
+outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath);
+
+// Answers the questions of one unattended run from its command line.
+class UnattendedDialogs final : public Dialogs
+{
+public:
+    /// err receives the text of every request that has no answer.
+    UnattendedDialogs(QTextStream& err, QString pickPath, QString inputText);
+
+    Answer messageBox(const MessageBoxRequest& request) override;
+    QString inputBox(const QString& prompt, const QString& title, const QString& defaultText,
+                     QObject* owner) override;
+    QString browseForFolder(const FolderBrowseRequest& request) override;
+    outlook::FolderPtr pickOutlookFolder(outlook::NameSpace& nameSpace, QObject* owner) override;
+
+    /// Whether a request had to be refused: the run has failed.
+    bool failed() const { return m_failed; }
+
+private:
+    [[noreturn]] void refuse(const QString& what);
+
+    QTextStream& m_err;
+    QString m_pickPath;
+    QString m_inputText;
+    int m_picks = 0;
+    int m_inputs = 0;
+    bool m_failed = false;
+};
+
+// Builds the Outlook of the run once the dialogs and the shell exist.
+using OutlookFactory =
+    std::function<std::unique_ptr<outlook::Provider>(Dialogs& dialogs, Shell& shell)>;
+
+/// Runs the command line (program name first); returns the exit code: 0 done, 1 failed, 2 wrong
+/// arguments. Reports progress on out and problems on err.
+int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutlook, QTextStream& out,
+                  QTextStream& err);
+/// The program's main() in the command-line mode: a windowless application, stdout and stderr.
+int unattendedMain(int argc, char* argv[], const OutlookFactory& makeOutlook);
+
+} // namespace lorvo::setup
