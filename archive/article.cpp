@@ -1,0 +1,189 @@
+#include "archive/article.h"
+
+#include "archive/encoding.h"
+#include "archive/imaging.h"
+#include "shared/error.h"
+#include "shared/runtime.h"
+
+#include <QRandomGenerator>
+
+using namespace Qt::StringLiterals;
+
+namespace lorvo::archive {
+
+namespace {
+
+// Characters no Windows file name may hold, in the order they are removed.
+constexpr char16_t kInvalidFileNameChars[] = u"\\/?*:\"<>|";
+
+constexpr qsizetype kMaxPathLength = 250; // a page path this long or longer is cut
+constexpr qsizetype kCutPathLength = 245; // to this many characters + ".htm"
+
+QString removeInvalidFileNameChars(const QString& text)
+{
+    QString result = text;
+    for (const char16_t c : std::u16string_view(kInvalidFileNameChars))
+        result.remove(QChar(c));
+    // Control characters are as forbidden in Windows names as the nine above.
+    result.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    return result;
+}
+
+} // namespace
+
+QString fncStripInvalidCharacters(const QString& text)
+{
+    const QString result = removeInvalidFileNameChars(text);
+    if (!result.trimmed().isEmpty())
+        return result;
+    // A random number between 0 and 1 in its default short decimal form, such as 0.7055475.
+    const float random = float(QRandomGenerator::global()->generateDouble());
+    return u"NULL_"_s + QString::number(double(random), 'g', 7);
+}
+
+QString fncPageName(int namingScheme, const QString& subject, qint32 number)
+{
+    const QString stem =
+        namingScheme == 0 ? fncStripInvalidCharacters(subject.trimmed()) : QString::number(number);
+    return stem + u".htm"_s;
+}
+
+QString fncPagePath(const QString& destination, const QString& name)
+{
+    const QString path = destination + u'/' + name;
+    if (path.size() < kMaxPathLength)
+        return path;
+    // Cut within the name only: a cut into the destination would put the page elsewhere.
+    qsizetype keep = std::max<qsizetype>(kCutPathLength, destination.size() + 2);
+    // Never split a surrogate pair.
+    if (keep < path.size() && path.at(keep - 1).isHighSurrogate() &&
+        keep - 1 > destination.size() + 1)
+        --keep;
+    return path.left(keep) + u".htm"_s;
+}
+
+QString tocBackLink()
+{
+    return u"<a href='index.htm'><b>Table of Contents (index)</b></a>"_s;
+}
+
+QString styleSheetLink()
+{
+    return u"<LINK REL=\"STYLESHEET\" HREF=\"style.css\" TYPE=\"text/css\" />"_s;
+}
+
+QString pageHeader(const cArticle& article)
+{
+    return u"<h1>"_s + htmlEscape(article.Subject) + u"</h1>"_s + article.TOClink +
+           u"<hr><b>Problem Type     : </b>"_s + htmlEscape(article.ProblemType) + u"<br>"_s +
+           u"<b>Problem Category : </b>"_s + htmlEscape(article.ProblemCategory) +
+           u"<br><hr><br>"_s;
+}
+
+namespace {
+
+// Puts insert right after every occurrence of the first tag of the pair that the text holds, or
+// in front of the whole text when it holds neither.
+void insertAfterTag(QString& text, QLatin1StringView lowerTag, QLatin1StringView upperTag,
+                    const QString& insert)
+{
+    for (const QLatin1StringView tag : {lowerTag, upperTag}) {
+        if (text.contains(tag)) {
+            text.replace(tag, tag + insert);
+            return;
+        }
+    }
+    text.prepend(insert);
+}
+
+} // namespace
+
+QString fncBuildPage(cArticle& article)
+{
+    QString& text = article.Body;
+    text.replace("<TITLE></TITLE>"_L1, u"<TITLE>"_s + htmlEscape(article.Subject) + u"</TITLE>"_s);
+    insertAfterTag(text, "</title>"_L1, "</TITLE>"_L1, styleSheetLink());
+    insertAfterTag(text, "<body>"_L1, "<BODY>"_L1, pageHeader(article));
+    for (const QLatin1StringView size : {"12.0pt"_L1, "11.0pt"_L1, "10.0pt"_L1, "9.0pt"_L1})
+        text.replace(size, "8.5pt"_L1);
+    text += article.Attachments + u"<hr>"_s + article.TOClink;
+    text.remove("&#65535;"_L1);
+    return text;
+}
+
+void subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
+                  const std::function<QString()>& loadBody)
+{
+    Trap t(rt, u"subWriteHTML"_s);
+    t.run([&] {
+        t.step(10, u"Checking for the file "_s + path);
+        // A page that stays as it is needs no body: decide before anything is read.
+        if (overwrite != 1 && rt.fs().fileExists(path))
+            return;
+        if (loadBody)
+            article.Body = loadBody();
+        t.step(20, u"Building the page "_s + path);
+        const QByteArray bytes = toWindows1252(fncBuildPage(article));
+        t.step(30, u"Writing file to "_s + path);
+        // Written whole, so the old page is replaced only by a complete new one.
+        rt.fs().writeFile(path, bytes);
+    });
+}
+
+QString attachmentListEntry(qint32 number, int k, const QString& extension,
+                            const QString& displayName)
+{
+    const QString n = QString::number(number);
+    const QString href = n + u"_files/"_s + n + u'_' + QString::number(k) + u'.' + extension;
+    return u"<li><a href='"_s + hrefEncode(href) + u"'>"_s + htmlEscape(displayName) +
+           u"</a></li>"_s;
+}
+
+QString fncSaveAttachements(Runtime& rt, ImageCodec& images, const outlook::ItemPtr& item,
+                            const QString& destination, qint32 number)
+{
+    Trap t(rt, u"frmMain.fncSaveAttachements"_s);
+    return t.run([&] {
+        const QString n = QString::number(number);
+        const QString folder = destination + u'/' + n + u"_files"_s;
+        QString list = u"<p><b>Attachments:</b><ul>"_s;
+        int k = 0;
+        t.step(10, u"Reading the attachments"_s);
+        const outlook::AttachmentsPtr attachments = item->Attachments();
+        const int count = attachments ? attachments->Count() : 0;
+        for (int i = 1; i <= count; ++i) {
+            t.at(20);
+            const outlook::AttachmentPtr attachment = attachments->Item(i);
+            const QString displayName = attachment->DisplayName();
+            const qsizetype dot = displayName.lastIndexOf(u'.');
+            // The extension is the file's name part after n_k.: it must not lead anywhere else.
+            QString extension =
+                removeInvalidFileNameChars(displayName.mid(dot + 1).toLower()).trimmed();
+            if (extension.isEmpty() || extension.size() >= 5)
+                continue;
+            if (!rt.fs().folderExists(folder)) {
+                t.step(30, u"Creating the folder "_s + folder);
+                rt.fs().createFolder(folder);
+            }
+            ++k;
+            const QString stem = folder + u'/' + n + u'_' + QString::number(k);
+            const QString file = stem + u'.' + extension;
+            t.step(40, u"Saving attachment to "_s + file);
+            attachment->SaveAsFile(file);
+            if (extension == "bmp"_L1) {
+                const QString jpeg = stem + u".jpg"_s;
+                t.step(50, u"Converting "_s + file + u" to "_s + jpeg);
+                // A bitmap that could not be converted stays and is linked as it is.
+                if (subConvertToJPEG(images, file, jpeg) && rt.fs().fileExists(jpeg)) {
+                    ignoreErrors([&] { rt.fs().deleteFile(file, false); });
+                    extension = u"jpg"_s;
+                }
+            }
+            list += attachmentListEntry(number, k, extension, displayName);
+        }
+        list += u"</ul></p>"_s;
+        return k > 0 ? list : QString();
+    });
+}
+
+} // namespace lorvo::archive

@@ -1,0 +1,487 @@
+#include "archive/generators.h"
+
+#include "archive/article.h"
+#include "archive/collection.h"
+#include "archive/conversion.h"
+#include "archive/encoding.h"
+#include "archive/safeitem.h"
+#include "archive/toc.h"
+#include "shared/dictionary.h"
+#include "shared/filehandling.h"
+#include "shared/outlooksession.h"
+#include "shared/runtime.h"
+
+#include <QHash>
+#include <QList>
+#include <limits>
+#include <memory>
+#include <optional>
+#include <utility>
+
+using namespace Qt::StringLiterals;
+
+namespace lorvo::archive {
+
+namespace toc {
+
+namespace {
+
+QString listItemOpen(bool collapsible)
+{
+    return collapsible ? u"<li STYLE=\"cursor:hand\"><p class=\"LiStyle\">"_s
+                       : u"<li><p class=\"LiStyle\">"_s;
+}
+
+QString groupHeader(bool collapsible, const QString& text)
+{
+    return listItemOpen(collapsible) + u"<b>"_s + htmlEscape(text) + u"</b></p><ul>"_s;
+}
+
+} // namespace
+
+QString flatLine(const QString& pageName, const QString& subject)
+{
+    return u"<li><a href='"_s + hrefEncode(pageName) + u"'>"_s + htmlEscape(subject) +
+           u"</a></li>"_s;
+}
+
+QString listOpener(bool collapsible, bool collapseInitially)
+{
+    if (!collapsible)
+        return u"<ul>"_s;
+    return collapseInitially ? u"<ul dynamicoutline initcollapsed>"_s : u"<ul dynamicoutline>"_s;
+}
+
+QString categoryHeader(bool collapsible, const QString& category)
+{
+    return groupHeader(collapsible, category);
+}
+
+QString typeHeader(bool collapsible, const QString& type)
+{
+    return groupHeader(collapsible, type);
+}
+
+QString articleLine(bool collapsible, const QString& pageName, const QString& subject)
+{
+    return listItemOpen(collapsible) + u"<a href='"_s + hrefEncode(pageName) + u"'>"_s +
+           htmlEscape(subject) + u"</a></p></li>"_s;
+}
+
+} // namespace toc
+
+namespace {
+
+const QString kArticleClass = u"IPM.Post.HelpdeskKBArticle"_s;
+const QString kProblemType = u"Problem Type"_s;
+const QString kProblemCategory = u"Problem Category"_s;
+
+// An article between the moment its item was read and the moment its page is written. The body
+// is read only when the page is written (unless the conversion gave one), so that a run holds
+// the bodies of the pages it is writing, not of every article it has seen.
+struct PendingArticle
+{
+    cArticle article;
+    int itemIndex = 0;    // the item's position in the folder, to read its body again
+    bool hasBody = false; // article.Body holds the converted body
+    bool keep = false;    // no page exists at its path, or overwriting is on
+};
+
+// The work both generators share around their passes: the start checks, the running number, one
+// article's preparation, the writing of its page and the closing steps.
+class ArticleRun
+{
+public:
+    ArticleRun(const GeneratorServices& services, GenerationHost& host, Trap& trap)
+        : m_s(services), m_rt(services.rt), m_host(host), m_trap(trap)
+    {
+    }
+
+    GenerationOptions options;
+    QString destination;
+    qint32 number = 0;
+    outlook::ItemsPtr items;
+
+    // The destination and start-number checks and the knowledge-base folder. False when the run
+    // ends here; the user has been told why.
+    bool start()
+    {
+        options = m_host.options();
+        const QString typed = options.destination.trimmed();
+        m_trap.step(10, u"Checking the destination folder "_s + typed);
+        if (typed.isEmpty() || !m_rt.fs().folderExists(typed)) {
+            refuse(u"Please specify a valid folder path to place the files!"_s);
+            return false;
+        }
+        bool numeric = false;
+        const qint32 first = options.numbering.trimmed().toInt(&numeric);
+        if (!numeric) {
+            refuse(u"Please enter a whole number as the start number of the page numbering!"_s);
+            return false;
+        }
+        destination = fncClearEndSlash(typed);
+        number = first;
+
+        m_trap.step(20, u"Trying to open Outlook"_s);
+        OutlookSession& session = m_rt.session();
+        if (!ArticleCollection::isKnowledgeBaseFolder(session.goCurrentFolder))
+            m_s.collection.ensureKnowledgeBaseFolder(m_host.ownerWindow(), m_trap.procedure());
+        m_host.clearCancel();
+        m_trap.step(30, u"Reading the items of the Knowledge Base folder"_s);
+        items = session.goCurrentFolder->Items();
+        return true;
+    }
+
+    // Lets the window's events run; the options may have changed meanwhile.
+    void yield()
+    {
+        m_host.processEvents();
+        options = m_host.options();
+    }
+
+    bool cancelled() { return m_host.cancelRequested(); }
+
+    // The running number for the next item; passing the largest number is an error.
+    qint32 nextNumber()
+    {
+        if (number == std::numeric_limits<qint32>::max())
+            throw Error(err::Overflow, u"Overflow"_s);
+        return ++number;
+    }
+
+    outlook::ItemPtr fetch(int index)
+    {
+        outlook::ItemPtr item;
+        ignoreErrors([&] { item = items->Item(index); });
+        return item;
+    }
+
+    QString field(const outlook::ItemPtr& item, const QString& name)
+    {
+        QString value;
+        ignoreErrors([&] {
+            value = m_rt.session().fncGetOutlookValue(item, name, vbString, QString()).toString();
+        });
+        return value;
+    }
+
+    // One article's record, page path and keep decision; with attachments included its body is
+    // converted and its attachments saved under its number.
+    PendingArticle prepare(const outlook::ItemPtr& item, int itemIndex, qint32 articleNumber,
+                           const QString& problemType, const QString& problemCategory)
+    {
+        PendingArticle p;
+        p.itemIndex = itemIndex;
+        cArticle& a = p.article;
+        ignoreErrors([&] { a.Subject = item->Subject().trimmed(); });
+        a.ProblemType = problemType;
+        a.ProblemCategory = problemCategory;
+        ignoreErrors([&] {
+            const QString name = fncPageName(options.namingScheme, a.Subject, articleNumber);
+            a.strWebPagePath = fncPagePath(destination, name);
+        });
+        ignoreErrors(
+            [&] { p.keep = options.overwrite == 1 || !m_rt.fs().fileExists(a.strWebPagePath); });
+        if (options.attachments == 1) {
+            // The conversion works on a file of its own, so no page that exists is touched.
+            std::optional<QString> converted;
+            ignoreErrors(
+                [&] { converted = m_s.converter.convertItem(item, destination, articleNumber); });
+            if (converted) {
+                a.Body = *converted;
+                p.hasBody = true;
+            }
+            a.Attachments = fncSaveAttachements(m_rt, m_s.images, item, destination, articleNumber);
+        }
+        return p;
+    }
+
+    // The article's page, with its body read now unless the conversion gave one.
+    void writePage(PendingArticle& p)
+    {
+        p.article.TOClink = options.generateToc == 1 ? tocBackLink() : QString();
+        std::function<QString()> loadBody;
+        if (!p.hasBody) {
+            loadBody = [this, index = p.itemIndex] {
+                QString body;
+                ignoreErrors([&] {
+                    if (const outlook::ItemPtr item = fetch(index))
+                        body = m_s.safeItem.getSafeHTMLBody(item);
+                });
+                return body;
+            };
+        }
+        subWriteHTML(m_rt, p.article.strWebPagePath, p.article, options.overwrite, loadBody);
+    }
+
+    void openToc(quint8 collapsible)
+    {
+        m_toc = fncWriteTOC(m_rt, destination + u"/index.htm"_s, collapsible);
+    }
+
+    void write(const QString& markup) { m_toc->write(toWindows1252(markup)); }
+
+    // Makes index.htm visible as far as it is written.
+    void commitToc()
+    {
+        m_trap.step(900, u"Writing file to "_s + destination + u"/index.htm"_s);
+        m_toc->commit();
+        m_toc.reset();
+    }
+
+    // The closing steps: support files, the word processor let go, index.htm closed and, when
+    // asked for, opened.
+    void finish(quint8 collapse)
+    {
+        subExtractFilesFromResource(m_rt, destination, collapse);
+        ignoreErrors([&] { m_s.converter.quit(); });
+        write(toc::closing());
+        commitToc();
+        if (options.runToc == 1 && options.generateToc == 1)
+            m_rt.shell().open(destination + u"/index.htm"_s, WindowStyle::Normal);
+    }
+
+    // The window as it was before the run.
+    void restore()
+    {
+        m_host.endProgress();
+        m_host.setGenerateCaption(u"Generate"_s);
+    }
+
+private:
+    void refuse(const QString& message)
+    {
+        m_host.setGenerateCaption(u"Generate"_s);
+        m_rt.msgBox(message, Buttons::Ok, Icon::Information, {}, m_host.ownerWindow());
+    }
+
+    const GeneratorServices& m_s;
+    Runtime& m_rt;
+    GenerationHost& m_host;
+    Trap& m_trap;
+    std::unique_ptr<TextSink> m_toc;
+};
+
+} // namespace
+
+void FlatGenerator::generate(GenerationHost& host)
+{
+    Trap t(m_services.rt, u"subGenerateArticlesNormal"_s);
+    t.run([&] {
+        ArticleRun run(m_services, host, t);
+        if (!run.start())
+            return;
+        t.step(40, u"Counting the items"_s);
+        const int count = run.items->Count();
+        if (count == 0) {
+            run.restore();
+            return;
+        }
+        t.step(50, u"Writing the table of contents"_s);
+        run.openToc(0);
+        run.write(u"<ul>"_s);
+        host.beginProgress(count);
+        CaseBlindDictionary<PendingArticle> dicArticles =
+            m_services.rt.files().fncCreateDic<PendingArticle>();
+
+        int progress = 0;
+        for (int i = 1; i <= count; ++i) {
+            t.step(60, u"Reading item "_s + QString::number(i));
+            const outlook::ItemPtr item = run.fetch(i);
+            if (!item)
+                continue;
+            run.yield();
+            if (run.cancelled())
+                break;
+            if (item->MessageClass().compare(kArticleClass, Qt::CaseInsensitive) != 0)
+                continue;
+            const qint32 n = run.nextNumber();
+            host.setProgress(++progress);
+            PendingArticle p = run.prepare(item, i, n, run.field(item, kProblemType),
+                                           run.field(item, kProblemCategory));
+            if (p.keep) {
+                const QString subject = p.article.Subject;
+                dicArticles.Add(subject, std::move(p));
+            }
+        }
+
+        t.step(70, u"Writing the pages"_s);
+        for (auto& [subject, p] : dicArticles) {
+            run.write(toc::flatLine(fncGetFileName(p.article.strWebPagePath), p.article.Subject));
+            run.writePage(p);
+            // The page is written: its text is no longer needed.
+            p.article = cArticle{};
+        }
+        dicArticles.RemoveAll();
+
+        t.step(80, u"Closing the table of contents"_s);
+        run.finish(0);
+        run.restore();
+    });
+}
+
+namespace {
+
+// What the outline's passes need of one item of the folder, read once per run.
+struct ScannedItem
+{
+    int itemIndex = 0; // position in the folder
+    int ordinal = 0;   // position among the items a pass examines
+    QString problemType;
+    QString problemCategory;
+};
+
+// The folder's items read once: their fields, grouped by (category, type) in lower case, so that
+// a pass finds its articles without reading the folder again.
+struct FolderScan
+{
+    int examined = 0; // items each pass examines (fetched and present)
+    QHash<std::pair<QString, QString>, QList<ScannedItem>> byPair;
+};
+
+FolderScan scanFolder(ArticleRun& run, int count)
+{
+    FolderScan scan;
+    for (int i = 1; i <= count; ++i) {
+        const outlook::ItemPtr item = run.fetch(i);
+        if (!item)
+            continue;
+        ScannedItem s;
+        s.itemIndex = i;
+        s.ordinal = scan.examined++;
+        s.problemType = run.field(item, kProblemType);
+        s.problemCategory = run.field(item, kProblemCategory);
+        scan.byPair[{s.problemCategory.toLower(), s.problemType.toLower()}].append(s);
+    }
+    return scan;
+}
+
+} // namespace
+
+void OutlineGenerator::generate(GenerationHost& host)
+{
+    Trap t(m_services.rt, u"subGenerateArticlesOutline"_s);
+    t.run([&] {
+        ArticleRun run(m_services, host, t);
+        if (!run.start())
+            return;
+        const quint8 collapse = quint8(run.options.collapse);
+        const bool collapsible = collapse != 0;
+        t.step(40, u"Counting the items"_s);
+        const int count = run.items->Count();
+        if (count == 0) {
+            run.restore();
+            return;
+        }
+        t.step(50, u"Writing the table of contents"_s);
+        run.openToc(collapse);
+
+        const int categoryCount = int(host.categories().size());
+        host.beginProgress(categoryCount);
+        if (categoryCount == 0) {
+            // index.htm keeps its head alone; nothing else is written.
+            run.commitToc();
+            run.restore();
+            return;
+        }
+
+        std::optional<FolderScan> scan;
+        for (int i = 0; i < categoryCount; ++i) {
+            bool categoryPending = false;
+            bool categoryWritten = false;
+            QString categoryHeader;
+            ignoreErrors([&] {
+                run.yield();
+                host.setProgress(i + 1);
+            });
+            if (i == 0) {
+                ignoreErrors([&] {
+                    run.write(toc::listOpener(collapsible, run.options.collapseInitially == 1));
+                });
+            }
+            if (run.cancelled())
+                break;
+            const ListEntry category = host.categories().value(i);
+            if (!category.selected)
+                continue;
+            categoryHeader = toc::categoryHeader(collapsible, category.text);
+            categoryPending = true;
+
+            const QList<ListEntry> types = host.types();
+            for (int j = 0; j < types.size(); ++j) {
+                if (!host.types().value(j).selected)
+                    continue;
+                run.yield();
+                if (run.cancelled())
+                    break;
+                const QString typeText = host.types().value(j).text;
+                const QString typeHeader = toc::typeHeader(collapsible, typeText);
+                bool typePending = true;
+                bool typeWritten = false;
+
+                t.step(60, u"Reading the items for "_s + category.text + u", "_s + typeText);
+                if (!scan)
+                    scan = scanFolder(run, count);
+                const qint64 base = run.number;
+                if (base + scan->examined > std::numeric_limits<qint32>::max())
+                    throw Error(err::Overflow, u"Overflow"_s);
+                run.number = qint32(base + scan->examined);
+
+                CaseBlindDictionary<PendingArticle> dic =
+                    m_services.rt.files().fncCreateDic<PendingArticle>();
+                const auto matches =
+                    scan->byPair.value({category.text.toLower(), typeText.toLower()});
+                for (const ScannedItem& s : matches) {
+                    t.step(70, u"Reading item "_s + QString::number(s.itemIndex));
+                    const outlook::ItemPtr item = run.fetch(s.itemIndex);
+                    if (!item)
+                        continue;
+                    const qint32 n = qint32(base + s.ordinal + 1);
+                    PendingArticle p =
+                        run.prepare(item, s.itemIndex, n, s.problemType, s.problemCategory);
+                    if (categoryPending) {
+                        run.write(categoryHeader);
+                        categoryPending = false;
+                        categoryWritten = true;
+                    }
+                    if (typePending) {
+                        run.write(typeHeader);
+                        typePending = false;
+                        typeWritten = true;
+                    }
+                    if (p.keep) {
+                        const QString subject = p.article.Subject;
+                        dic.Add(subject, std::move(p));
+                    }
+                }
+
+                t.step(80, u"Writing the pages for "_s + category.text + u", "_s + typeText);
+                for (auto& [subject, p] : dic) {
+                    run.write(toc::articleLine(
+                        collapsible, fncGetFileName(p.article.strWebPagePath), p.article.Subject));
+                    run.writePage(p);
+                    p.article = cArticle{};
+                }
+                if (typeWritten)
+                    run.write(toc::endOfType());
+            }
+            if (categoryWritten)
+                run.write(toc::endOfCategory());
+        }
+
+        t.step(90, u"Closing the table of contents"_s);
+        run.finish(collapse);
+        run.restore();
+    });
+}
+
+Generators::Generators(Runtime& rt, ArticleCollection& collection, ImageCodec& images)
+    : m_safeItem(std::make_unique<SafeItem>()), m_converter(std::make_unique<BodyConverter>()),
+      flat({rt, collection, *m_safeItem, *m_converter, images}),
+      outline({rt, collection, *m_safeItem, *m_converter, images})
+{
+}
+
+Generators::~Generators() = default;
+
+} // namespace lorvo::archive
