@@ -52,9 +52,15 @@ struct WizardState
 class ModMain
 {
 public:
-    ModMain(Runtime& rt, PageNavigator& pages);
+    ModMain(Runtime& rt, PageNavigator& pages) : m_rt(rt), m_pages(pages) {}
 
     WizardState state;
+
+    // Entry and exit (setup/wizard.cpp, setup/install.cpp).
+    /// The program's entry: shows frmWelcome; the program then lives in its pages.
+    void Main();
+    /// Asks whether to exit; Yes rolls back and ends the program, No returns.
+    void subConfirmExit(QObject* owner = nullptr);
 
     // Application files (setup/install.cpp).
     /// Writes the nine application files into path; false when the user was sent back to choose
@@ -62,7 +68,7 @@ public:
     bool subInstall(QString& path);
     /// Fills gstrAppFiles with the nine file names in order.
     void subLoadFileList();
-    /// Rolls back a folder this run created, then ends the program.
+    /// Rolls back the folder this run created (state.createdInstallFolder), then ends the program.
     [[noreturn]] void subCancelInstallation();
 
     // Knowledge-base folder (setup/kbfolder.cpp).

@@ -1,0 +1,54 @@
+#include "tests/setup/setupfixture.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+namespace lorvo::setup::test {
+
+QString writePermissionText()
+{
+    return QStringLiteral(
+        "It seems like you don't have write permission on the folder you have selected,\r\n"
+        "or some Lorvo application is currently running!\r\n\r\n"
+        "Please shutdown the application and try again!");
+}
+
+QStringList appFileSources()
+{
+    return QString::fromUtf8(LORVO_SETUP_TEST_APPFILES).split(QLatin1Char('|'));
+}
+
+bool realAppFiles()
+{
+    return LORVO_SETUP_REAL_APPFILES != 0;
+}
+
+QByteArray fileBytes(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {};
+    return file.readAll();
+}
+
+void putFile(const QString& path, const QByteArray& bytes)
+{
+    QDir().mkpath(QFileInfo(path).absolutePath());
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size())
+        qFatal("cannot write %s", qPrintable(path));
+}
+
+void PageRecorder::showPage(Page page)
+{
+    visible.insert(page);
+    shown.append(page);
+}
+
+void PageRecorder::hidePage(Page page)
+{
+    visible.erase(page);
+}
+
+} // namespace lorvo::setup::test
