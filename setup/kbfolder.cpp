@@ -41,6 +41,18 @@ std::pair<outlook::FolderPtr, int> subfolderNamed(const outlook::FolderPtr& pare
     return {nullptr, 0};
 }
 
+void removeSubfolder(const outlook::FolderPtr& parent, const outlook::FolderPtr& folder)
+{
+    const QString id = required(folder).EntryID();
+    const auto folders = required(parent).Folders();
+    for (int i = required(folders).Count(); i >= 1; --i) {
+        if (required(folders->Item(i)).EntryID() == id) {
+            folders->Remove(i);
+            return;
+        }
+    }
+}
+
 QSet<QString> storeIds(outlook::NameSpace& nameSpace)
 {
     QSet<QString> ids;
@@ -199,7 +211,7 @@ void ModMain::subInstallLanguagetoOutlook()
                         Buttons::YesNo);
                     if (answer != Answer::Yes)
                         continue;
-                    parent->Folders()->Remove(position);
+                    ignoreErrors([&] { parent->Folders()->Remove(position); });
                 }
                 break;
             }
@@ -277,7 +289,14 @@ void ModMain::subInstallLanguagetoOutlook()
             session.subEndApplication();
         }
 
-        ignoreErrors([&] { session.goCurrentFolder = subfolderNamed(parent, name).first; });
+        // The result is the copy once it bears the name; an older folder of that name (one that
+        // could not be removed) is not it. A copy that could not take the name is not left behind.
+        ignoreErrors([&] {
+            if (created->Name() == name)
+                session.goCurrentFolder = created;
+            else
+                removeSubfolder(parent, created);
+        });
         return;
     }
 }
