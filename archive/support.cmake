@@ -3,10 +3,17 @@
 # as resources of the type "FILES".
 lorvo_add_library(lorvo_archive_support
     SOURCES
+        ${CMAKE_CURRENT_LIST_DIR}/conversion.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/conversion.h
         ${CMAKE_CURRENT_LIST_DIR}/encoding.cpp
         ${CMAKE_CURRENT_LIST_DIR}/encoding.h
+        ${CMAKE_CURRENT_LIST_DIR}/safeitem.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/safeitem.h
+        ${CMAKE_CURRENT_LIST_DIR}/safeitemplugin.h
         ${CMAKE_CURRENT_LIST_DIR}/toc.cpp
         ${CMAKE_CURRENT_LIST_DIR}/toc.h
+        ${CMAKE_CURRENT_LIST_DIR}/wordprocessor.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/wordprocessor.h
     LIBS lorvo_shared Qt6::Core)
 
 # qt_add_resources puts the data of a static library into object files that travel to every

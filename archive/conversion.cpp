@@ -1,0 +1,125 @@
+#include "archive/conversion.h"
+
+#include "archive/safeitem.h"
+#include "shared/error.h"
+#include "shared/filehandling.h"
+#include "shared/runtime.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+namespace lorvo::archive {
+
+QString fncFilteredWordHTML(const QString& strBody)
+{
+    qsizetype division = strBody.indexOf("<div class=Section1>"_L1);
+    if (division < 0)
+        division = strBody.indexOf("<DIV class=Section1>"_L1);
+    if (division < 0)
+        return strBody;
+
+    static const QLatin1StringView markers[] = {
+        "<p class=MsoNormal>&nbsp;</p>"_L1,
+        "<p class=MsoNormal style='margin-top:5.0pt;margin-right:0in;margin-bottom:5.0pt;\r\n"
+        "margin-left:0in;text-autospace:none'>"_L1,
+        "<p class=MsoNormal style='margin-top:5.0pt;margin-right:0cm;margin-bottom:5.0pt;\r\n"
+        "margin-left:0cm;text-autospace:none'>"_L1,
+        "<p class=MsoNormal style='text-autospace:none'>"_L1,
+    };
+    for (const QLatin1StringView marker : markers) {
+        const qsizetype at = strBody.indexOf(marker);
+        if (at >= 0)
+            return strBody.left(division) + u"\r\n"_s + strBody.mid(at + marker.size());
+    }
+    return strBody;
+}
+
+BodyConversion::BodyConversion(Runtime& rt, SafeItem& safeItem, WordProcessorFactory factory)
+    : m_rt(rt), m_safeItem(safeItem), m_factory(std::move(factory))
+{
+}
+
+BodyConversion::~BodyConversion()
+{
+    quitWordProcessor();
+}
+
+void BodyConversion::quitWordProcessor()
+{
+    if (!m_word)
+        return;
+    ignoreErrors([&] { m_word->Quit(); });
+    m_word.reset();
+}
+
+bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath)
+{
+    FileSystem& fs = m_rt.fs();
+    if (!m_word && m_factory)
+        ignoreErrors([&] { m_word = m_factory(); });
+    if (!m_word) {
+        ignoreErrors([&] { fs.deleteFile(rtfPath, false); });
+        return false;
+    }
+    ignoreErrors([&] { m_word->SetVisible(false); });
+    bool exists = false;
+    ignoreErrors([&] { exists = fs.fileExists(rtfPath); });
+    if (!exists)
+        return false;
+
+    std::unique_ptr<WordDocument> document;
+    ignoreErrors([&] { document = m_word->Open(rtfPath); });
+    if (document) {
+        ignoreErrors([&] { document->SaveAs(htmlPath, wdFormatFilteredHTML); });
+        ignoreErrors([&] { document->Close(wdDoNotSaveChanges); });
+        document.reset();
+    }
+    ignoreErrors([&] { fs.deleteFile(rtfPath, false); });
+    return true;
+}
+
+std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
+                                                   const QString& destination,
+                                                   const QString& workingNumber)
+{
+    FileSystem& fs = m_rt.fs();
+    const QString images = destination + u"/Images"_s;
+    if (!fs.folderExists(images)) {
+        m_rt.setStep(u"Creating the folder "_s + QDir::toNativeSeparators(images));
+        fs.createFolder(images);
+    }
+    const QString htmlPath = destination + u'/' + workingNumber + u".htm"_s;
+    const QString rtfPath = images + u'/' + workingNumber + u".rtf"_s;
+
+    // With numbered page names the working file has the path of a page; a page that is there
+    // already must survive the conversion.
+    std::optional<QByteArray> standing;
+    if (fs.fileExists(htmlPath)) {
+        if (!ignoreErrors([&] { standing = fs.readFile(htmlPath); }))
+            return std::nullopt;
+    }
+
+    // A copy left by an interrupted run must not pass for this item's.
+    ignoreErrors([&] {
+        if (fs.fileExists(rtfPath))
+            fs.deleteFile(rtfPath, true);
+    });
+    m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
+    std::optional<QString> body;
+    if (fncConvertRTF2HTML(rtfPath, htmlPath) && fs.fileExists(htmlPath)) {
+        // A working file that is still the standing page is no conversion.
+        QByteArray written;
+        ignoreErrors([&] { written = fs.readFile(htmlPath); });
+        if (!standing || written != *standing)
+            body = fncFilteredWordHTML(m_rt.files().fncReadTextFile(htmlPath));
+    }
+
+    if (standing)
+        fs.writeFile(htmlPath, *standing);
+    else
+        ignoreErrors([&] { fs.deleteFile(htmlPath, false); });
+    return body;
+}
+
+} // namespace lorvo::archive

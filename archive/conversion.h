@@ -1,0 +1,64 @@
+#pragma once
+
+// The body conversion of "Include Attachments": the item saved as rich text, converted to
+// filtered HTML by the word processor, and the leading header block cut out of that HTML.
+
+#include "archive/wordprocessor.h"
+#include "shared/outlook.h"
+
+#include <QString>
+#include <memory>
+#include <optional>
+
+namespace lorvo {
+class Runtime;
+}
+
+namespace lorvo::archive {
+
+class SafeItem;
+
+/// The word processor's HTML without the header block of the saved item: the text before the
+/// first "<div class=Section1>" (or "<DIV class=Section1>"), CR LF, then the text after the first
+/// of the four paragraph markers found. Unchanged when the division or all markers are missing.
+QString fncFilteredWordHTML(const QString& strBody);
+
+// One generation run's conversions. The word processor is started at the first conversion,
+// serves the later ones and is quit by the generator at the end of the run.
+class BodyConversion
+{
+public:
+    BodyConversion(Runtime& rt, SafeItem& safeItem,
+                   WordProcessorFactory factory = &createBuiltinWordProcessor);
+    ~BodyConversion();
+    BodyConversion(const BodyConversion&) = delete;
+    BodyConversion& operator=(const BodyConversion&) = delete;
+
+    /// Has the word processor turn the RTF file into filtered HTML at htmlPath and deletes the
+    /// RTF file. True when an existing RTF file was handed over; false when no word processor
+    /// can be had (the RTF file is deleted) or the RTF file is missing. Reports nothing.
+    bool fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath);
+
+    /// The conversion sequence for one matched article: destination/Images made when missing
+    /// (step text "Creating the folder ..."; a failure raises lorvo::Error for the caller to
+    /// report or skip), the item saved as destination/Images/n.rtf, converted to the working file
+    /// destination/n.htm and cleaned. Returns the new body, or none when the article keeps the
+    /// body read from the item. The working file is deleted afterwards; a file that stood at its
+    /// path before (a page of an earlier run) is put back as it was. Pictures of the body stay in
+    /// destination/n_files.
+    std::optional<QString> convertBody(const outlook::ItemPtr& item, const QString& destination,
+                                       const QString& workingNumber);
+
+    /// Whether a word processor is held (started and not yet quit).
+    bool holdsWordProcessor() const { return m_word != nullptr; }
+    /// Quits and releases the word processor when one is held; errors are ignored.
+    void quitWordProcessor();
+
+private:
+    Runtime& m_rt;
+    SafeItem& m_safeItem;
+    WordProcessorFactory m_factory;
+    std::unique_ptr<WordProcessor> m_word;
+};
+
+} // namespace lorvo::archive
