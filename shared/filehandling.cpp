@@ -96,10 +96,11 @@ void FileHandling::subSetupFS()
     if (m_fsReady)
         return;
     // The file-system service always exists here; the step text still says what is being set up.
+    // Ready first: the step text may be logged, and the log needs the file system.
+    m_fsReady = true;
     m_rt.setStep(QStringLiteral("Creating Scripting.FileSystemObject") + kCrLf +
                  QStringLiteral("This component is normally installed with Internet Explorer 4.0 "
                                 "or later"));
-    m_fsReady = true;
 }
 
 void FileHandling::subFixDamagedScrrun()

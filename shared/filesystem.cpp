@@ -52,6 +52,12 @@ bool parentExists(const QString& path)
     raise(err::PathFileAccess, path);
 }
 
+// The read-only attribute: no write permission for the owner (root ignores it otherwise).
+bool isReadOnly(const QString& path)
+{
+    return !QFile::permissions(path).testFlag(QFileDevice::WriteOwner);
+}
+
 void makeWritable(const QString& path)
 {
     QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::WriteOwner |
@@ -63,7 +69,7 @@ class SaveFileSink final : public TextSink
 public:
     explicit SaveFileSink(const QString& path) : m_file(path)
     {
-        if (QFileInfo::exists(path) && !QFileInfo(path).isWritable())
+        if (QFileInfo::exists(path) && isReadOnly(path))
             raise(err::PermissionDenied, path);
         if (!m_file.open(QIODevice::WriteOnly))
             raiseForWrite(path, m_file.error());
@@ -138,7 +144,7 @@ void LocalFileSystem::deleteFile(const QString& path, bool force)
     const QFileInfo info(path);
     if (!info.isFile())
         raise(err::FileNotFound, path);
-    if (!info.isWritable()) {
+    if (isReadOnly(path)) {
         if (!force)
             raise(err::PermissionDenied, path);
         makeWritable(path);
@@ -158,7 +164,7 @@ void LocalFileSystem::deleteFolder(const QString& givenPath, bool force)
     QStringList readOnly;
     while (it.hasNext()) {
         const QString entry = it.next();
-        if (!QFileInfo(entry).isWritable())
+        if (isReadOnly(entry))
             readOnly.append(entry);
     }
     if (!readOnly.isEmpty()) {
