@@ -35,7 +35,7 @@ public:
     /// The session's namespace, connecting first.
     outlook::NameSpacePtr nameSpace();
     /// Writes both template stores into the installation folder.
-    void putTemplates();
+    [[nodiscard]] bool putTemplates();
 
     // The example articles of the filled template store.
     static QStringList exampleSubjects();
@@ -45,10 +45,11 @@ private:
     outlook::ApplicationPtr m_fresh;
 };
 
-/// Builds a store file with lorvo-store from a JSON manifest; fails the test when it cannot.
-void buildStore(const QString& manifestJson, const QString& path);
+/// Builds a store file with lorvo-store from a JSON manifest; false (with a warning) when it
+/// cannot.
+[[nodiscard]] bool buildStore(const QString& manifestJson, const QString& path);
 /// A template store: top "LorvoFilled", a first folder, the template post folder second.
-void buildTemplateStore(const QString& path, const QStringList& subjects);
+[[nodiscard]] bool buildTemplateStore(const QString& path, const QStringList& subjects);
 /// The names of the top folders of every attached store.
 QStringList storeNames(outlook::NameSpace& ns);
 /// The subjects of a folder's items, in order.
