@@ -4,7 +4,32 @@
 // item access, the word-processor stand-in and the body conversion. One test class; its groups of
 // cases live in the test_archive_support_*.cpp files.
 
+#include "shared/error.h"
+#include "shared/outlook.h"
+
 #include <QObject>
+#include <QStringList>
+
+// An item that answers from its fields and counts what it is asked; SaveAs writes the rich text
+// the local Outlook writes.
+class TestItem final : public outlook::Item
+{
+public:
+    QString subject = QStringLiteral("Printer offline");
+    QString html;
+    bool failBody = false;
+    bool failSave = false;
+    int bodyReads = 0;
+    QStringList saved; // paths of SaveAs, in order
+
+    QString MessageClass() override { return QStringLiteral("IPM.Post.HelpdeskKBArticle"); }
+    QString Subject() override { return subject; }
+    QString HTMLBody() override;
+    QString Body() override { return {}; }
+    outlook::AttachmentsPtr Attachments() override { return nullptr; }
+    void SaveAs(const QString& path, qint32 type) override;
+    std::optional<QVariant> FindUserProperty(const QString&) override { return std::nullopt; }
+};
 
 class ArchiveSupportTest : public QObject
 {
@@ -18,4 +43,40 @@ private slots:
     void htmlEscapeCoversQuotes();
     void hrefEncodeKeepsTheLinkOnTheFile_data();
     void hrefEncodeKeepsTheLinkOnTheFile();
+
+    // test_archive_support_toc.cpp
+    void tocHeadIsExact();
+    void writeTocReplacesReadOnlyIndex();
+    void writeTocFailureIsReported();
+    void supportFilesWrittenFromResources_data();
+    void supportFilesWrittenFromResources();
+    void supportFilesReplaceExistingAndKeepImages();
+    void supportFileFailureIsReported();
+    void styleSheetRules();
+    void fileNameAfterLastSeparator_data();
+    void fileNameAfterLastSeparator();
+
+    // test_archive_support_safeitem.cpp
+    void safeComponentAbsentReadsOutlookDirectly();
+    void safeComponentPresentWrapsEveryCall();
+    void safeComponentRefusingTheKeyIsNotUsed();
+    void safeWrapperFailuresFallBackToTheItem();
+    void safeComponentPathHasOneSeparator();
+    void directReadFailureGivesEmptyBody();
+
+    // test_archive_support_rtf.cpp
+    void outlookRtfGivesBackTheHtml();
+    void rtfControlWordsAndCodePages();
+    void unreadableRtfGivesNothing_data();
+    void unreadableRtfGivesNothing();
+    void filteredHtmlShapeAndPictures();
+
+    // test_archive_support_conversion.cpp
+    void filteredWordHtmlCuts_data();
+    void filteredWordHtmlCuts();
+    void convertBodyEndToEnd();
+    void convertBodyKeepsAStandingPage();
+    void convertBodyWithoutWordProcessor();
+    void wordProcessorLivesForTheRun();
+    void convertBodyFailures();
 };

@@ -1,0 +1,274 @@
+#include "archive/conversion.h"
+#include "archive/safeitem.h"
+#include "shared/errorhandling.h"
+#include "test_archive_support.h"
+#include "tests/support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+using namespace lorvo::archive;
+using lorvo::test::TestRuntime;
+
+namespace {
+
+// The built-in word processor, counted.
+struct CountingFactory
+{
+    int started = 0;
+    int quits = 0;
+    bool available = true;
+
+    WordProcessorFactory factory()
+    {
+        return [this]() -> std::unique_ptr<WordProcessor> {
+            if (!available)
+                throw lorvo::Error(lorvo::err::CannotCreateObject,
+                                   u"ActiveX component can't create object"_s);
+            ++started;
+            return std::make_unique<Counted>(*this);
+        };
+    }
+
+    class Counted final : public WordProcessor
+    {
+    public:
+        explicit Counted(CountingFactory& owner) : m_owner(owner) {}
+        void SetVisible(bool visible) override { m_inner->SetVisible(visible); }
+        std::unique_ptr<WordDocument> Open(const QString& path) override
+        {
+            return m_inner->Open(path);
+        }
+        void Quit() override
+        {
+            ++m_owner.quits;
+            m_inner->Quit();
+        }
+
+    private:
+        CountingFactory& m_owner;
+        std::unique_ptr<WordProcessor> m_inner = createBuiltinWordProcessor();
+    };
+};
+
+QByteArray readAll(const QString& path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+const QString kPicture = u"<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\">"_s;
+
+} // namespace
+
+void ArchiveSupportTest::filteredWordHtmlCuts_data()
+{
+    QTest::addColumn<QString>("html");
+    QTest::addColumn<QString>("cleaned");
+    const QString head = u"<html><head></head><body lang=EN-US>"_s;
+    const QString m2 = u"<p class=MsoNormal style='margin-top:5.0pt;margin-right:0in;"
+                       "margin-bottom:5.0pt;\r\nmargin-left:0in;text-autospace:none'>"_s;
+    const QString m3 = u"<p class=MsoNormal style='margin-top:5.0pt;margin-right:0cm;"
+                       "margin-bottom:5.0pt;\r\nmargin-left:0cm;text-autospace:none'>"_s;
+    const QString m4 = u"<p class=MsoNormal style='text-autospace:none'>"_s;
+
+    QTest::newRow("no division") << u"<p class=MsoNormal>&nbsp;</p>body"_s
+                                 << u"<p class=MsoNormal>&nbsp;</p>body"_s;
+    QTest::newRow("division, no marker")
+        << head + u"<div class=Section1><p>From: x</p><p>body</p></div>"_s
+        << head + u"<div class=Section1><p>From: x</p><p>body</p></div>"_s;
+    QTest::newRow("empty paragraph")
+        << head + u"<div class=Section1><p class=MsoNormal>From: x</p>"
+                  "<p class=MsoNormal>&nbsp;</p><p>body</p></div></body>"_s
+        << head + u"\r\n<p>body</p></div></body>"_s;
+    QTest::newRow("upper-case division only")
+        << head + u"<DIV class=Section1><p>From</p><p class=MsoNormal>&nbsp;</p>body</DIV>"_s
+        << head + u"\r\nbody</DIV>"_s;
+    QTest::newRow("lower case wins over upper")
+        << u"A<DIV class=Section1>B<div class=Section1>C<p class=MsoNormal>&nbsp;</p>D"_s
+        << u"A<DIV class=Section1>B\r\nD"_s;
+    QTest::newRow("empty paragraph first, though a style marker comes earlier")
+        << head + u"<div class=Section1>"_s + m4 + u"text</p><p class=MsoNormal>&nbsp;</p>rest"_s
+        << head + u"\r\nrest"_s;
+    QTest::newRow("inch margins") << head + u"<div class=Section1>From"_s + m2 + u"Body</p>"_s
+                                  << head + u"\r\nBody</p>"_s;
+    QTest::newRow("centimetre margins")
+        << head + u"<div class=Section1>From"_s + m3 + u"B</p>"_s << head + u"\r\nB</p>"_s;
+    QTest::newRow("style marker 2 before 3 and 4")
+        << head + u"<div class=Section1>"_s + m4 + u"x"_s + m3 + u"y"_s + m2 + u"z"_s
+        << head + u"\r\nz"_s;
+    QTest::newRow("no autospace") << u"<div class=Section1>"_s + m4 + u"B</p></div>"_s
+                                  << u"\r\nB</p></div>"_s;
+    QTest::newRow("marker case matters") << u"<div class=Section1><P class=MsoNormal>&nbsp;</P>B"_s
+                                         << u"<div class=Section1><P class=MsoNormal>&nbsp;</P>B"_s;
+}
+
+void ArchiveSupportTest::filteredWordHtmlCuts()
+{
+    QFETCH(QString, html);
+    QFETCH(QString, cleaned);
+    QCOMPARE(fncFilteredWordHTML(html), cleaned);
+}
+
+void ArchiveSupportTest::convertBodyEndToEnd()
+{
+    TestRuntime t;
+    const QString site = t.path(u"site"_s);
+    QDir().mkpath(site);
+    auto item = std::make_shared<TestItem>();
+    item->html = u"<html><head><title></title></head><body><p>Restart the spooler "
+                 "\u2013 caf\u00e9 \u0416</p>"_s +
+                 kPicture + u"</body></html>"_s;
+    SafeItem safe(*t.rt);
+    CountingFactory word;
+    BodyConversion conversion(*t.rt, safe, word.factory());
+
+    const auto body = conversion.convertBody(item, site, u"1001"_s);
+    QVERIFY(body);
+    // The header block is gone; the body and its picture link are there, readable whatever the
+    // code page the page is later written in.
+    QVERIFY2(!body->contains(u"Subject:"_s), qPrintable(*body));
+    QVERIFY(!body->contains(u"<div class=Section1>"_s));
+    QVERIFY2(body->contains(u"\r\n<p>Restart the spooler &#8211; caf&#233; &#1046;</p>"
+                            "<img src=\"1001_files/image001.gif\">"_s),
+             qPrintable(*body));
+    QVERIFY(body->contains(u"<body>"_s));
+    QCOMPARE(item->saved, QStringList{site + u"/Images/1001.rtf"_s});
+
+    // Working files are gone, the picture stays beside the pages.
+    QVERIFY(QDir(site + u"/Images"_s).isEmpty());
+    QVERIFY(!QFile::exists(site + u"/1001.htm"_s));
+    QCOMPARE(readAll(site + u"/1001_files/image001.gif"_s),
+             QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
+    QVERIFY(conversion.holdsWordProcessor());
+    QCOMPARE(word.started, 1);
+}
+
+void ArchiveSupportTest::convertBodyKeepsAStandingPage()
+{
+    TestRuntime t;
+    const QString site = t.path(u"site"_s);
+    QDir().mkpath(site);
+    const QByteArray page = "<html><body>the page of an earlier run</body></html>";
+    {
+        QFile f(site + u"/1002.htm"_s);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(page);
+    }
+    auto item = std::make_shared<TestItem>();
+    item->html = u"<html><body><p>new body</p></body></html>"_s;
+    SafeItem safe(*t.rt);
+    CountingFactory word;
+    BodyConversion conversion(*t.rt, safe, word.factory());
+
+    const auto body = conversion.convertBody(item, site, u"1002"_s);
+    QVERIFY(body);
+    QVERIFY(body->contains(u"<p>new body</p>"_s));
+    QCOMPARE(readAll(site + u"/1002.htm"_s), page);
+
+    // No word processor: the standing page is not taken for a conversion either.
+    word.available = false;
+    conversion.quitWordProcessor();
+    QVERIFY(!conversion.convertBody(item, site, u"1002"_s));
+    QCOMPARE(readAll(site + u"/1002.htm"_s), page);
+}
+
+void ArchiveSupportTest::convertBodyWithoutWordProcessor()
+{
+    TestRuntime t;
+    const QString site = t.path(u"site"_s);
+    QDir().mkpath(site);
+    auto item = std::make_shared<TestItem>();
+    item->html = u"<p>kept</p>"_s;
+    SafeItem safe(*t.rt);
+    CountingFactory word;
+    word.available = false;
+    BodyConversion conversion(*t.rt, safe, word.factory());
+
+    QVERIFY(!conversion.convertBody(item, site, u"7"_s));
+    QCOMPARE(item->saved.size(), 1);
+    // The rich-text copy is deleted all the same.
+    QVERIFY(QDir(site + u"/Images"_s).exists());
+    QVERIFY(QDir(site + u"/Images"_s).isEmpty());
+    QVERIFY(!conversion.holdsWordProcessor());
+
+    // An RTF file that is not there: nothing to convert, nothing made.
+    word.available = true;
+    QVERIFY(!conversion.fncConvertRTF2HTML(site + u"/Images/none.rtf"_s, site + u"/none.htm"_s));
+    QVERIFY(!QFile::exists(site + u"/none.htm"_s));
+    QCOMPARE(word.started, 1);
+
+    // An unreadable one is handed over (true) but gives no HTML file, and is deleted.
+    {
+        QFile f(site + u"/Images/bad.rtf"_s);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("not rich text");
+    }
+    QVERIFY(conversion.fncConvertRTF2HTML(site + u"/Images/bad.rtf"_s, site + u"/bad.htm"_s));
+    QVERIFY(!QFile::exists(site + u"/bad.htm"_s));
+    QVERIFY(!QFile::exists(site + u"/Images/bad.rtf"_s));
+    QVERIFY(!t.end.ended);
+    QVERIFY(t.dialogs.requests.isEmpty());
+}
+
+void ArchiveSupportTest::wordProcessorLivesForTheRun()
+{
+    TestRuntime t;
+    const QString site = t.path(u"site"_s);
+    QDir().mkpath(site);
+    auto item = std::make_shared<TestItem>();
+    item->html = u"<p>x</p>"_s;
+    SafeItem safe(*t.rt);
+    CountingFactory word;
+    {
+        BodyConversion conversion(*t.rt, safe, word.factory());
+        QVERIFY(!conversion.holdsWordProcessor());
+        for (int n = 1; n <= 3; ++n)
+            QVERIFY(conversion.convertBody(item, site, QString::number(n)));
+        QCOMPARE(word.started, 1);
+        conversion.quitWordProcessor();
+        conversion.quitWordProcessor();
+        QCOMPARE(word.quits, 1);
+        QVERIFY(!conversion.holdsWordProcessor());
+
+        // The next run starts a new one; ending without a quit quits it too.
+        QVERIFY(conversion.convertBody(item, site, u"4"_s));
+        QCOMPARE(word.started, 2);
+    }
+    QCOMPARE(word.quits, 2);
+}
+
+void ArchiveSupportTest::convertBodyFailures()
+{
+    TestRuntime t;
+    const QString site = t.path(u"site"_s);
+    QDir().mkpath(site);
+    auto item = std::make_shared<TestItem>();
+    item->html = u"<p>x</p>"_s;
+    SafeItem safe(*t.rt);
+    CountingFactory word;
+    BodyConversion conversion(*t.rt, safe, word.factory());
+
+    // The item cannot be saved: the article keeps its body.
+    item->failSave = true;
+    QVERIFY(!conversion.convertBody(item, site, u"1"_s));
+
+    // A rich-text copy left by an interrupted run is not taken for this item's.
+    {
+        QFile f(site + u"/Images/2.rtf"_s);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag <p>}stale{\\*\\htmltag </p>}}");
+    }
+    QVERIFY(!conversion.convertBody(item, site, u"2"_s));
+    QVERIFY(!QFile::exists(site + u"/2.htm"_s));
+
+    // The Images folder cannot be made: the caller hears of it, with the step text.
+    const QString other = t.path(u"other"_s);
+    QDir().mkpath(other);
+    t.fs.failBelow(other + u"/Images"_s, lorvo::err::PermissionDenied);
+    QVERIFY_THROWS_EXCEPTION(lorvo::Error, conversion.convertBody(item, other, u"3"_s));
+    QCOMPARE(t.rt->errors().strErrorMessage(),
+             u"Creating the folder "_s + QDir::toNativeSeparators(other + u"/Images"_s));
+}

@@ -1,0 +1,161 @@
+// The collapsible table of contents in a real browser: index.htm as the outline generator writes
+// it (head, outline markup), with the support files beside it, opened in headless Chromium. A
+// small script clicks entries after the page has loaded and writes what is shown into the page,
+// which Chromium then dumps.
+
+#include "archive/encoding.h"
+#include "archive/toc.h"
+#include "tests/support/testsupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QUrl>
+
+using namespace Qt::StringLiterals;
+using namespace lorvo::archive;
+using lorvo::test::TestRuntime;
+
+namespace {
+
+// Clicks and reports: every step writes one line "label: displays" into <pre id=result>.
+// Lists: T = the type list of Printers, A = its article list, S = the type list of Software.
+const QByteArray kProbe = R"(<script>
+window.addEventListener('load', function () {
+  var out = [];
+  function shown(id) { return getComputedStyle(document.getElementById(id)).display == 'none' ? 0 : 1; }
+  function state(label) { out.push(label + ': T' + shown('T') + ' A' + shown('A') + ' S' + shown('S')); }
+  function click(id) { document.getElementById(id).dispatchEvent(new MouseEvent('click', {bubbles: true})); }
+  state('start');
+  click('catPrinters'); state('category');
+  click('typeSetup'); state('type');
+  document.getElementById('article').parentNode.dispatchEvent(new MouseEvent('click', {bubbles: true}));
+  state('article');
+  click('catPrinters'); state('category again');
+  click('catPrinters'); state('category third');
+  var link = getComputedStyle(document.querySelector('a')).textDecorationLine;
+  var list = getComputedStyle(document.getElementById('T')).listStyleType;
+  out.push('style: ' + link + ' ' + list);
+  var pre = document.createElement('pre');
+  pre.id = 'result';
+  pre.textContent = out.join('\n');
+  document.body.appendChild(pre);
+});
+</script>)";
+
+QString chromium()
+{
+    for (const QString& name : {u"chromium"_s, u"chromium-browser"_s, u"google-chrome"_s}) {
+        const QString found = QStandardPaths::findExecutable(name);
+        if (!found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+// The category and type headers and article lines of the outline, as the outline generator
+// writes them for a collapsible table of contents; ids let the probe find the entries.
+QByteArray outline(bool initially)
+{
+    const QString li = u"<li STYLE=\"cursor:hand\"><p class=\"LiStyle\">"_s;
+    QString html = initially ? u"<ul dynamicoutline initcollapsed>"_s : u"<ul dynamicoutline>"_s;
+    html += li + u"<b id=\"catPrinters\">Printers</b></p><ul id=\"T\">"_s;
+    html += li + u"<b id=\"typeSetup\">Setup</b></p><ul id=\"A\">"_s;
+    html += li + u"<a id=\"article\" href='"_s + hrefEncode(u"Don't print.htm"_s) + u"'>"_s +
+            htmlEscape(u"Don't print \u2013 caf\u00e9"_s) + u"</a></p></li>"_s;
+    html += u"</ul></li>"_s;
+    html += u"</ul></li><br>"_s;
+    html += li + u"<b>Software</b></p><ul id=\"S\">"_s;
+    html += li + u"<b>Install</b></p><ul>"_s;
+    html += li + u"<a href='1003.htm'>Office</a></p></li>"_s;
+    html += u"</ul></li>"_s;
+    html += u"</ul></li><br>"_s;
+    return toWindows1252(html);
+}
+
+class OutlineBrowserTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // The probe's lines for a table of contents written with the given options.
+    QStringList run(bool initially)
+    {
+        const QString browser = chromium();
+        if (browser.isEmpty())
+            return {};
+        TestRuntime t;
+        const QString site = t.path(u"site"_s);
+        QDir().mkpath(site);
+        auto sink = fncWriteTOC(*t.rt, site + u"/index.htm"_s, 1);
+        sink->write(outline(initially));
+        sink->write(kProbe);
+        sink->write("</ul><br></body></html>");
+        sink->commit();
+        subExtractFilesFromResource(*t.rt, site, 1);
+
+        QTemporaryDir profile;
+        QProcess process;
+        process.setProgram(browser);
+        process.setArguments({u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s,
+                              u"--disable-background-networking"_s, u"--disable-component-update"_s,
+                              u"--disable-sync"_s, u"--no-first-run"_s,
+                              u"--user-data-dir="_s + profile.path(),
+                              u"--virtual-time-budget=5000"_s, u"--dump-dom"_s,
+                              QUrl::fromLocalFile(site + u"/index.htm"_s).toString()});
+        process.start();
+        if (!process.waitForFinished(120000)) {
+            process.kill();
+            process.waitForFinished();
+            qWarning("Chromium did not finish");
+            return {u"no answer"_s};
+        }
+        const QString dom = QString::fromUtf8(process.readAllStandardOutput());
+        static const QRegularExpression result(u"<pre id=\"result\">(.*?)</pre>"_s,
+                                               QRegularExpression::DotMatchesEverythingOption);
+        const auto m = result.match(dom);
+        if (!m.hasMatch()) {
+            qWarning("%s", process.readAllStandardError().constData());
+            return {u"no result"_s};
+        }
+        return m.captured(1).split(u'\n');
+    }
+
+private slots:
+    void initTestCase()
+    {
+        if (chromium().isEmpty())
+            QSKIP("Chromium is not installed (scripts/deps test installs it).");
+    }
+
+    void collapsedInitially()
+    {
+        const QStringList expected = {
+            u"start: T0 A0 S0"_s,
+            u"category: T1 A0 S0"_s,       // the category shows its types only
+            u"type: T1 A1 S0"_s,           // the type shows its articles
+            u"article: T1 A1 S0"_s,        // an article line holds no list
+            u"category again: T0 A1 S0"_s, // the types fold away, articles with them
+            u"category third: T1 A1 S0"_s, // and come back as they were
+            u"style: none circle"_s,       // the style sheet's rules reach the page
+        };
+        QCOMPARE(run(true), expected);
+    }
+
+    void expandedInitially()
+    {
+        const QStringList lines = run(false);
+        QVERIFY(!lines.isEmpty());
+        QCOMPARE(lines.first(), u"start: T1 A1 S1"_s);
+        QCOMPARE(lines.at(1), u"category: T0 A1 S1"_s);
+    }
+};
+
+} // namespace
+
+QTEST_GUILESS_MAIN(OutlineBrowserTest)
+#include "test_outline_browser.moc"
