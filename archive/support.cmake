@@ -18,12 +18,8 @@ lorvo_add_library(lorvo_archive_support
 
 # qt_add_resources puts the data of a static library into object files that travel to every
 # executable linking it, so LorvoArchive and the tests carry the files without Q_INIT_RESOURCE.
-set(lorvo_support_files
-    ${CMAKE_CURRENT_LIST_DIR}/files/style.css
-    ${CMAKE_CURRENT_LIST_DIR}/files/outline.js)
-# The bullet picture comes with the application files; until it is in the tree the archive
-# carries no bullet (the tests of the support files say so).
-if(EXISTS ${CMAKE_CURRENT_LIST_DIR}/files/bulletredsmall.gif)
-    list(APPEND lorvo_support_files ${CMAKE_CURRENT_LIST_DIR}/files/bulletredsmall.gif)
-endif()
-lorvo_embed_files(lorvo_archive_support FILES FILES ${lorvo_support_files})
+lorvo_embed_files(lorvo_archive_support FILES
+    FILES
+        ${CMAKE_CURRENT_LIST_DIR}/files/style.css
+        ${CMAKE_CURRENT_LIST_DIR}/files/outline.js
+        ${CMAKE_CURRENT_LIST_DIR}/files/bulletredsmall.gif)

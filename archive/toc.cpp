@@ -1,5 +1,6 @@
 #include "archive/toc.h"
 
+#include "shared/error.h"
 #include "shared/resources.h"
 #include "shared/runtime.h"
 
@@ -42,10 +43,19 @@ std::unique_ptr<TextSink> fncWriteTOC(Runtime& rt, const QString& path, quint8 c
     Trap t(rt, u"fncWriteTOC"_s);
     return t.run([&] {
         t.step(10, u"Creating the table of contents "_s + QDir::toNativeSeparators(path));
-        if (rt.fs().fileExists(path))
-            rt.fs().deleteFile(path, true);
-        t.at(20);
-        auto sink = rt.fs().createTextFile(path);
+        FileSystem& fs = rt.fs();
+        // The old file stays until the new one is committed whole; only one that cannot be
+        // replaced in place (read-only) is deleted first.
+        std::unique_ptr<TextSink> sink;
+        try {
+            sink = fs.createTextFile(path);
+        } catch (const Error&) {
+            if (!fs.fileExists(path))
+                throw;
+            t.at(20);
+            fs.deleteFile(path, true);
+            sink = fs.createTextFile(path);
+        }
         t.at(30);
         sink->write(tocHead(collapsible != 0));
         return sink;

@@ -18,10 +18,11 @@ namespace lorvo::archive {
 /// The head of index.htm: the plain one, or with collapsible set the one that loads outline.js.
 QByteArray tocHead(bool collapsible);
 
-/// Replaces whatever file is at path (a read-only one too) with a new index.htm holding the head
-/// for the collapsible flag (non-zero: collapsible). The caller writes the lists and the closing
-/// markup (in Windows-1252, see archive/encoding.h) and commits the sink; until then the file is
-/// not visible. Errors are reported under "fncWriteTOC" and end the program.
+/// Opens a new index.htm at path holding the head for the collapsible flag (non-zero:
+/// collapsible). The caller writes the lists and the closing markup (in Windows-1252, see
+/// archive/encoding.h) and commits the sink, which replaces whatever file is at path, a
+/// read-only one too; a sink dropped uncommitted leaves a writable old file as it was. Errors
+/// are reported under "fncWriteTOC" and end the program.
 std::unique_ptr<TextSink> fncWriteTOC(Runtime& rt, const QString& path, quint8 collapsible);
 
 /// Writes style.css, outline.js (only when iCollapse is exactly 1) and Images/bulletredsmall.gif

@@ -44,6 +44,9 @@ QStringDecoder decoderFor(int codePage)
     QStringDecoder decoder(name.constData());
     if (!decoder.isValid())
         decoder = QStringDecoder("windows-1252");
+    // A Qt without code page tables still knows Latin-1, the bulk of Windows-1252.
+    if (!decoder.isValid())
+        decoder = QStringDecoder(QStringConverter::Latin1);
     return decoder;
 }
 

@@ -88,6 +88,15 @@ void ArchiveSupportTest::writeTocReplacesReadOnlyIndex()
         QCOMPARE(readAll(index),
                  (flag ? kCollapsibleHead : kPlainHead) + "<ul></ul><br></body></html>");
     }
+
+    // A run that ends before the table of contents is complete leaves the old one whole.
+    QFile::setPermissions(index, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    const QByteArray complete = readAll(index);
+    {
+        auto sink = fncWriteTOC(*t.rt, index, 1);
+        sink->write("<ul><li>half");
+    }
+    QCOMPARE(readAll(index), complete);
     QVERIFY(!t.end.ended);
     QVERIFY(t.dialogs.messages().isEmpty());
 }
