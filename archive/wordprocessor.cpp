@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
+#include <cctype>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -225,7 +226,10 @@ private:
                 return;
             }
         }
-        if (word == "u" && parameter) {
+        if (word == "bin" && parameter) {
+            // Binary data (of a picture): bytes, not text or groups.
+            m_pos = std::min(m_in.size(), m_pos + qsizetype(std::max(0, *parameter)));
+        } else if (word == "u" && parameter) {
             const int value = *parameter < 0 ? *parameter + 65536 : *parameter;
             text(QString(QChar(char16_t(value))));
             m_ucSkip = g.uc;

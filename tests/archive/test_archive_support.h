@@ -52,7 +52,6 @@ private slots:
     void supportFilesWrittenFromResources();
     void supportFilesReplaceExistingAndKeepImages();
     void supportFileFailureIsReported();
-    void styleSheetRules();
     void fileNameAfterLastSeparator_data();
     void fileNameAfterLastSeparator();
 

@@ -51,7 +51,7 @@ void ArchiveSupportTest::rtfControlWordsAndCodePages()
 
     // Without encapsulated HTML the text of the document is taken, escaped.
     const auto plain = decapsulateRtf("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}Line <1>\\par "
-                                      "{\\pict\\pngblip 89504e47}Line 2}");
+                                      "{\\pict\\pngblip 89504e47}{\\pict\\bin3 }{\\}Line 2}");
     QVERIFY(plain);
     QCOMPARE(plain->html, u"<html><head></head><body><p>Line &lt;1&gt;<br>\r\nLine 2</p></body>"
                           "</html>"_s);

@@ -180,25 +180,6 @@ void ArchiveSupportTest::supportFileFailureIsReported()
     QVERIFY(QFile::exists(site + u"/outline.js"_s));
 }
 
-void ArchiveSupportTest::styleSheetRules()
-{
-    const QByteArray css = sourceFile(u"style.css"_s);
-    QVERIFY(css.startsWith("<style type=\"text/css\">\r\n"));
-    QVERIFY(css.endsWith("\r\n</STYLE>\r\n"));
-    QVERIFY(!QByteArray(css).replace("\r\n", "").contains('\n'));
-    const QList<QByteArray> rules = {
-        "a { text-decoration: none }",
-        "ul { list-style-image: url('images/bulletredsmall.gif'); list-style-type: circle }",
-        ".LiStyle { line-height: 150%; }",
-        "hr { color:#FF6600; size:2 }",
-        "h1 { font-family: Verdana; color:Black; font-weight:bold; font-style:italic; "
-        "font-size: 10pt; text-align:left }",
-        "BODY { font-family: Verdana; text-align:left; font-size: 8.5pt }",
-    };
-    for (const QByteArray& rule : rules)
-        QVERIFY2(css.contains(rule), rule.constData());
-}
-
 void ArchiveSupportTest::fileNameAfterLastSeparator_data()
 {
     QTest::addColumn<QString>("path");
