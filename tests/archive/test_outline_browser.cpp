@@ -39,7 +39,8 @@ window.addEventListener('load', function () {
   click('catPrinters'); state('category third');
   var link = getComputedStyle(document.querySelector('a')).textDecorationLine;
   var list = getComputedStyle(document.getElementById('T')).listStyleType;
-  out.push('style: ' + link + ' ' + list);
+  var cursor = getComputedStyle(document.getElementById('catPrinters').closest('li')).cursor;
+  out.push('style: ' + link + ' ' + list + ' ' + cursor);
   var pre = document.createElement('pre');
   pre.id = 'result';
   pre.textContent = out.join('\n');
@@ -136,12 +137,12 @@ private slots:
     {
         const QStringList expected = {
             u"start: T0 A0 S0"_s,
-            u"category: T1 A0 S0"_s,       // the category shows its types only
-            u"type: T1 A1 S0"_s,           // the type shows its articles
-            u"article: T1 A1 S0"_s,        // an article line holds no list
-            u"category again: T0 A1 S0"_s, // the types fold away, articles with them
-            u"category third: T1 A1 S0"_s, // and come back as they were
-            u"style: none circle"_s,       // the style sheet's rules reach the page
+            u"category: T1 A0 S0"_s,         // the category shows its types only
+            u"type: T1 A1 S0"_s,             // the type shows its articles
+            u"article: T1 A1 S0"_s,          // an article line holds no list
+            u"category again: T0 A1 S0"_s,   // the types fold away, articles with them
+            u"category third: T1 A1 S0"_s,   // and come back as they were
+            u"style: none circle pointer"_s, // style sheet applied; entries look clickable
         };
         QCOMPARE(run(true), expected);
     }
