@@ -71,8 +71,7 @@ bool ModMain::subInstall(QString& path)
 
     // Back to the folder page with a message; the text the user typed stays in txtPath.
     const auto sendBack = [&](const QString& text, const QString& title) {
-        m_rt.msgBox(text, Buttons::Ok, Icon::Information, title,
-                    m_pages.pageWindow(Page::StartCopy));
+        m_rt.msgBox(text, Buttons::Ok, Icon::Information, title);
         m_pages.hidePage(Page::StartCopy);
         m_pages.showPage(Page::SelectFolder);
         return false;

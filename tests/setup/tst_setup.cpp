@@ -3,6 +3,7 @@
 
 #include "setup/wizard.h"
 #include "shared/error.h"
+#include "shared/errorhandling.h"
 #include "shared/resources.h"
 #include "tests/setup/setupfixture.h"
 
@@ -258,11 +259,14 @@ void SetupTest::otherWriteFailureIsReportedAndEnds()
     QString path = folder;
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, h.main().subInstall(path));
     QVERIFY(h.t.end.ended);
-    const auto messages = h.t.dialogs.messages();
-    QVERIFY(!messages.isEmpty());
-    QVERIFY2(messages[0].text.contains(u"modMain.subInstall"_s), qPrintable(messages[0].text));
-    QVERIFY(messages[0].text.contains(u"Writing file to "_s + folder + QDir::separator() +
-                                      u"LorvoRect.gif"_s));
+    QVERIFY(!h.t.dialogs.messages().isEmpty());
+    const QString report = h.t.rt->errors().errorText();
+    QVERIFY2(report.contains(u"Sub routine : modMain.subInstall"_s), qPrintable(report));
+    QVERIFY(
+        report.contains(u"Writing file to "_s + folder + QDir::separator() + u"LorvoRect.gif"_s));
+    QVERIFY(report.contains(u"#61"_s));
+    // Nothing sent the user back to choose a folder.
+    QVERIFY(!h.pages.visible.count(Page::SelectFolder));
 }
 
 void SetupTest::exitNoChangesNothing()

@@ -213,7 +213,7 @@ void SetupGuiTest::newInstallationPath()
     QVERIFY(h.click(u"frmSettings"_s, u"cmdSetting"_s));
     QVERIFY2(h.t.dialogs.unscripted.isEmpty(), qPrintable(h.t.dialogs.unscripted.join(u'|')));
     EXPECT_PAGE(u"frmFinish"_s);
-    checkPage(u"frmFinish"_s, u"Set-up",
+    checkPage(u"frmFinish"_s, u"Set-up"_s,
               {u"Installation Complete"_s,
                u"You have successfully completed the file extraction and the Outlook "
                u"configuration steps of the install process."_s,
@@ -335,7 +335,7 @@ void SetupGuiTest::pathBoxRules()
     path->setFocus(Qt::TabFocusReason);
     QVERIFY(path->hasFocus());
     QVERIFY(path->selectedText().isEmpty());
-    QCOMPARE(path->cursorPosition(), path->text().size());
+    QCOMPARE(path->cursorPosition(), int(path->text().size()));
 
     // Blanks while typing leave Next on; leaving the box turns it off.
     path->clear();
