@@ -7,6 +7,7 @@
 #include "shared/gui/handler.h"
 #include "shared/gui/programend.h"
 #include "shared/gui/qtdialogs.h"
+#include "shared/gui/qtshell.h"
 #include "shared/gui/topmost.h"
 #include "shared/gui/windowhelpers.h"
 #include "shared/outlooksession.h"
@@ -19,6 +20,8 @@
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QStandardPaths>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -62,6 +65,7 @@ private slots:
     void programEndClosesEveryWindow();
     void keyFilterSwallowsLetters();
     void topMostWindows();
+    void shellRunsProgramsAndFindsTheBrowser();
     void backColourIsWhatLiesBehind();
 };
 
@@ -294,6 +298,33 @@ void TestSharedGui::backColourIsWhatLiesBehind()
     QVERIFY(label.autoFillBackground());
     QVERIFY(label.isVisible());
     QCOMPARE(label.geometry(), QRect(20, 20, 80, 20));
+}
+
+void TestSharedGui::shellRunsProgramsAndFindsTheBrowser()
+{
+    QtShell shell;
+    QTemporaryDir dir;
+    QCOMPARE(shell.open(dir.filePath(u"missing.htm"_s), WindowStyle::Normal), 2);
+    QCOMPARE(shell.open(QString(), WindowStyle::Normal), 2);
+    try {
+        shell.run(u"\""_s + dir.filePath(u"no program"_s) + u"\" -x"_s, WindowStyle::Normal);
+        QFAIL("a missing program was started");
+    } catch (const Error& e) {
+        QCOMPARE(e.number(), err::FileNotFound);
+    }
+    if constexpr (!kWindows) {
+        const QString sh = QStandardPaths::findExecutable(u"sh"_s);
+        QVERIFY(!sh.isEmpty());
+        shell.run(u"\""_s + sh + u"\" -c true"_s, WindowStyle::Normal);
+
+        const QByteArray saved = qgetenv("BROWSER");
+        qputenv("BROWSER", "sh:other");
+        QCOMPARE(browserFromCommand(shell.browserCommand()), sh);
+        if (saved.isNull())
+            qunsetenv("BROWSER");
+        else
+            qputenv("BROWSER", saved);
+    }
 }
 
 QTEST_MAIN(TestSharedGui)
