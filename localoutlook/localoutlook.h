@@ -12,7 +12,10 @@
 namespace localoutlook {
 
 /// The version text a new profile reports.
-inline QString defaultVersion() { return QStringLiteral("12.0.4518.1014"); }
+inline QString defaultVersion()
+{
+    return QStringLiteral("12.0.4518.1014");
+}
 
 /// LORVO_OUTLOOK_PROFILE, or the user's application-data folder + "/Outlook Profile".
 QString defaultProfilePath();
@@ -20,6 +23,10 @@ QString defaultProfilePath();
 /// Creates a profile with its default mailbox and Public Folders stores (no-op when it exists,
 /// except that a given version replaces the stored one). Raises lorvo::Error on failure.
 void initProfile(const QString& profileDir, const QString& version = {});
+
+/// Closes every explorer window of the profile: Outlook running without a window, as a program
+/// may find it. Raises lorvo::Error when the profile cannot be read or written.
+void closeAllExplorers(const QString& profileDir);
 
 // Reaches the Outlook of one profile.
 class Provider final : public outlook::Provider

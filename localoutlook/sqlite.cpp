@@ -1,0 +1,200 @@
+#include "localoutlook/sqlite.h"
+
+#include "localoutlook/errors.h"
+
+#include <QDir>
+#include <sqlite3.h>
+
+using namespace Qt::StringLiterals;
+
+namespace localoutlook::sql {
+
+Statement::~Statement()
+{
+    sqlite3_finalize(m_stmt);
+}
+
+Statement& Statement::reset()
+{
+    sqlite3_reset(m_stmt);
+    sqlite3_clear_bindings(m_stmt);
+    return *this;
+}
+
+Statement& Statement::bind(int index, qint64 value)
+{
+    if (int rc = sqlite3_bind_int64(m_stmt, index, value); rc != SQLITE_OK)
+        m_db.fail(rc);
+    return *this;
+}
+
+Statement& Statement::bind(int index, double value)
+{
+    if (int rc = sqlite3_bind_double(m_stmt, index, value); rc != SQLITE_OK)
+        m_db.fail(rc);
+    return *this;
+}
+
+Statement& Statement::bind(int index, const QString& value)
+{
+    const QByteArray utf8 = value.toUtf8();
+    if (int rc =
+            sqlite3_bind_text(m_stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        rc != SQLITE_OK)
+        m_db.fail(rc);
+    return *this;
+}
+
+Statement& Statement::bind(int index, const QByteArray& blob)
+{
+    // A zero-length blob must stay a blob, not become NULL.
+    const char* data = blob.isEmpty() ? "" : blob.constData();
+    if (int rc = sqlite3_bind_blob(m_stmt, index, data, int(blob.size()), SQLITE_TRANSIENT);
+        rc != SQLITE_OK)
+        m_db.fail(rc);
+    return *this;
+}
+
+Statement& Statement::bindNull(int index)
+{
+    if (int rc = sqlite3_bind_null(m_stmt, index); rc != SQLITE_OK)
+        m_db.fail(rc);
+    return *this;
+}
+
+bool Statement::next()
+{
+    const int rc = sqlite3_step(m_stmt);
+    if (rc == SQLITE_ROW)
+        return true;
+    if (rc == SQLITE_DONE)
+        return false;
+    sqlite3_reset(m_stmt);
+    m_db.fail(rc);
+}
+
+void Statement::exec()
+{
+    while (next()) {
+    }
+    sqlite3_reset(m_stmt);
+}
+
+qint64 Statement::int64(int column) const
+{
+    return sqlite3_column_int64(m_stmt, column);
+}
+
+double Statement::real(int column) const
+{
+    return sqlite3_column_double(m_stmt, column);
+}
+
+QString Statement::text(int column) const
+{
+    const auto* chars = reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column));
+    return QString::fromUtf8(chars, sqlite3_column_bytes(m_stmt, column));
+}
+
+QByteArray Statement::blob(int column) const
+{
+    const auto* data = static_cast<const char*>(sqlite3_column_blob(m_stmt, column));
+    return QByteArray(data, sqlite3_column_bytes(m_stmt, column));
+}
+
+bool Statement::isNull(int column) const
+{
+    return sqlite3_column_type(m_stmt, column) == SQLITE_NULL;
+}
+
+Database::Database(const QString& path, bool create) : m_path(path)
+{
+    const int flags = SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0);
+    const QByteArray native = QDir::toNativeSeparators(path).toUtf8();
+    const int rc = sqlite3_open_v2(native.constData(), &m_db, flags, nullptr);
+    if (rc != SQLITE_OK) {
+        const QString reason =
+            m_db ? QString::fromUtf8(sqlite3_errmsg(m_db)) : QString::fromUtf8(sqlite3_errstr(rc));
+        sqlite3_close(m_db);
+        m_db = nullptr;
+        throw lorvo::Error(errc::Corrupt, u"The file %1 cannot be opened: %2."_s.arg(
+                                              QDir::toNativeSeparators(path), reason));
+    }
+    sqlite3_extended_result_codes(m_db, 1);
+    sqlite3_busy_timeout(m_db, 5000);
+}
+
+Database::~Database()
+{
+    m_cache.clear(); // statements first: the connection closes only without them
+    sqlite3_close(m_db);
+}
+
+void Database::exec(const char* sql)
+{
+    char* message = nullptr;
+    const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
+    sqlite3_free(message);
+    if (rc != SQLITE_OK)
+        fail(rc);
+}
+
+Statement& Database::cached(const char* sql)
+{
+    auto found = m_cache.find(sql);
+    if (found != m_cache.end())
+        return found->second->reset();
+    sqlite3_stmt* stmt = nullptr;
+    if (int rc = sqlite3_prepare_v3(m_db, sql, -1, SQLITE_PREPARE_PERSISTENT, &stmt, nullptr);
+        rc != SQLITE_OK)
+        fail(rc);
+    auto& slot = m_cache[sql];
+    slot = std::make_unique<Statement>(*this, stmt);
+    return *slot;
+}
+
+qint64 Database::lastInsertId() const
+{
+    return sqlite3_last_insert_rowid(m_db);
+}
+
+void Database::transaction(const std::function<void()>& work)
+{
+    if (m_depth > 0) {
+        work();
+        return;
+    }
+    exec("BEGIN IMMEDIATE");
+    ++m_depth;
+    try {
+        work();
+        --m_depth;
+        exec("COMMIT");
+    } catch (...) {
+        if (m_depth > 0)
+            --m_depth;
+        sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+}
+
+void Database::fail(int code) const
+{
+    const QString file = QDir::toNativeSeparators(m_path);
+    const int primary = code & 0xFF;
+    if (primary == SQLITE_CORRUPT || primary == SQLITE_NOTADB)
+        throw lorvo::Error(errc::Corrupt,
+                           u"The file %1 is damaged and cannot be read as a store."_s.arg(file));
+    if (primary == SQLITE_READONLY || primary == SQLITE_PERM || primary == SQLITE_CANTOPEN)
+        throw lorvo::Error(lorvo::err::PermissionDenied,
+                           u"The file %1 cannot be written: %2."_s.arg(
+                               file, QString::fromUtf8(sqlite3_errstr(code))));
+    if (primary == SQLITE_FULL || primary == SQLITE_IOERR)
+        throw lorvo::Error(lorvo::err::PathFileAccess,
+                           u"The file %1 could not be written: %2."_s.arg(
+                               file, QString::fromUtf8(sqlite3_errstr(code))));
+    throw lorvo::Error(errc::Corrupt, u"The store %1 failed: %2."_s.arg(
+                                          file, QString::fromUtf8(sqlite3_errmsg(m_db))));
+}
+
+} // namespace localoutlook::sql

@@ -1,0 +1,523 @@
+#include "localoutlook/store.h"
+
+#include "localoutlook/errors.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QUuid>
+#include <QtEndian>
+
+using namespace Qt::StringLiterals;
+
+namespace localoutlook {
+
+namespace {
+
+constexpr auto kFormat = "lorvo-outlook-store"_L1;
+constexpr auto kSchemaVersion = "1"_L1;
+
+QString native(const QString& path)
+{
+    return QDir::toNativeSeparators(path);
+}
+
+lorvo::Error notAStore(const QString& path)
+{
+    return lorvo::Error(errc::Corrupt,
+                        u"The file %1 is not a personal folders file."_s.arg(native(path)));
+}
+
+// Field values are stored with a type name so that a date stays a date and a boolean a boolean.
+QString typeName(const FieldValue& value)
+{
+    switch (value.typeId()) {
+    case QMetaType::Bool:
+        return u"boolean"_s;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::UInt:
+    case QMetaType::ULongLong:
+        return u"integer"_s;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        return u"double"_s;
+    case QMetaType::QDateTime:
+    case QMetaType::QDate:
+        return u"date"_s;
+    default:
+        return u"text"_s;
+    }
+}
+
+FieldValue readField(const QString& type, sql::Statement& s, int column)
+{
+    if (type == "integer"_L1)
+        return QVariant::fromValue(s.int64(column));
+    if (type == "double"_L1)
+        return s.real(column);
+    if (type == "boolean"_L1)
+        return s.int64(column) != 0;
+    if (type == "date"_L1)
+        return QDateTime::fromString(s.text(column), Qt::ISODate);
+    return s.text(column);
+}
+
+void bindField(sql::Statement& s, int index, const FieldValue& value)
+{
+    const QString type = typeName(value);
+    if (type == "integer"_L1 || type == "boolean"_L1)
+        s.bind(index, value.toLongLong());
+    else if (type == "double"_L1)
+        s.bind(index, value.toDouble());
+    else if (type == "date"_L1)
+        s.bind(index, value.toDateTime().toString(Qt::ISODate));
+    else
+        s.bind(index, value.toString());
+}
+
+} // namespace
+
+void checkStoreFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.exists())
+        throw lorvo::Error(lorvo::err::FileNotFound,
+                           u"The file %1 could not be found."_s.arg(native(path)));
+    if (!file.open(QIODevice::ReadOnly))
+        throw lorvo::Error(lorvo::err::PermissionDenied, u"The file %1 cannot be opened: %2."_s.arg(
+                                                             native(path), file.errorString()));
+    const QByteArray header = file.read(100);
+    if (header.size() < 100 || !header.startsWith(QByteArrayView("SQLite format 3\0", 16)))
+        throw notAStore(path);
+    // The header records the page size and, when its "valid for" counter matches the change
+    // counter, the number of pages: a shorter file was cut off.
+    const auto* bytes = reinterpret_cast<const uchar*>(header.constData());
+    quint32 pageSize = qFromBigEndian<quint16>(bytes + 16);
+    if (pageSize == 1)
+        pageSize = 65536;
+    const quint32 changeCounter = qFromBigEndian<quint32>(bytes + 24);
+    const quint32 pages = qFromBigEndian<quint32>(bytes + 28);
+    const quint32 validFor = qFromBigEndian<quint32>(bytes + 92);
+    if (pageSize < 512 || (pageSize & (pageSize - 1)) != 0)
+        throw notAStore(path);
+    if (validFor == changeCounter && pages > 0 && file.size() < qint64(pageSize) * pages)
+        throw lorvo::Error(
+            errc::Corrupt,
+            u"The file %1 is damaged: it is shorter than its content."_s.arg(native(path)));
+}
+
+Store::Store(const QString& path, bool create) : m_db(path, create) {}
+
+std::shared_ptr<Store> Store::open(const QString& path)
+{
+    checkStoreFile(path);
+    auto store = std::make_shared<Store>(path, false);
+    store->readMarker();
+    return store;
+}
+
+void Store::readMarker()
+{
+    QString format, version;
+    try {
+        auto& s = m_db.cached("SELECT key, value FROM lorvo_store");
+        while (s.next()) {
+            const QString key = s.text(0);
+            if (key == "format"_L1)
+                format = s.text(1);
+            else if (key == "version"_L1)
+                version = s.text(1);
+            else if (key == "storeId"_L1)
+                m_storeId = s.text(1);
+        }
+        auto& top = m_db.cached("SELECT id FROM folders WHERE parent IS NULL ORDER BY id LIMIT 1");
+        if (top.next())
+            m_topId = top.int64(0);
+        top.reset();
+    } catch (const lorvo::Error& e) {
+        if (e.number() == errc::Corrupt && !format.isEmpty())
+            throw;
+        throw notAStore(path());
+    }
+    if (format != kFormat || m_storeId.isEmpty() || m_topId == 0)
+        throw notAStore(path());
+    if (version != kSchemaVersion)
+        throw lorvo::Error(
+            errc::Corrupt,
+            u"The file %1 was made by another version (%2) and cannot be opened."_s.arg(
+                native(path()), version));
+}
+
+void Store::createSchema(const QString& topFolderName)
+{
+    m_db.exec(R"(
+        CREATE TABLE lorvo_store(key TEXT PRIMARY KEY, value TEXT NOT NULL);
+        CREATE TABLE folders(
+            id INTEGER PRIMARY KEY,
+            parent INTEGER REFERENCES folders(id),
+            name TEXT NOT NULL,
+            default_item_type INTEGER NOT NULL DEFAULT 0,
+            web_view_url TEXT NOT NULL DEFAULT '',
+            web_view_on INTEGER NOT NULL DEFAULT 0,
+            allow_subfolders INTEGER NOT NULL DEFAULT 1,
+            read_only INTEGER NOT NULL DEFAULT 0,
+            default_kind INTEGER NOT NULL DEFAULT 0,
+            position INTEGER NOT NULL);
+        CREATE INDEX folders_by_parent ON folders(parent, position);
+        CREATE TABLE items(
+            id INTEGER PRIMARY KEY,
+            folder INTEGER NOT NULL REFERENCES folders(id),
+            message_class TEXT NOT NULL DEFAULT '',
+            subject TEXT NOT NULL DEFAULT '',
+            html_body TEXT NOT NULL DEFAULT '',
+            body TEXT NOT NULL DEFAULT '',
+            recipients TEXT NOT NULL DEFAULT '',
+            position INTEGER NOT NULL);
+        CREATE INDEX items_by_folder ON items(folder, position);
+        CREATE TABLE fields(
+            item INTEGER NOT NULL REFERENCES items(id),
+            folded_name TEXT NOT NULL,
+            name TEXT NOT NULL,
+            type TEXT NOT NULL,
+            value,
+            position INTEGER NOT NULL,
+            PRIMARY KEY(item, folded_name));
+        CREATE TABLE attachments(
+            id INTEGER PRIMARY KEY,
+            item INTEGER NOT NULL REFERENCES items(id),
+            display_name TEXT NOT NULL,
+            data BLOB NOT NULL,
+            position INTEGER NOT NULL);
+        CREATE INDEX attachments_by_item ON attachments(item, position);
+    )");
+    auto& marker = m_db.cached("INSERT INTO lorvo_store(key, value) VALUES (?, ?)");
+    marker.bind(1, u"format"_s).bind(2, QString(kFormat)).exec();
+    marker.reset().bind(1, u"version"_s).bind(2, QString(kSchemaVersion)).exec();
+    m_storeId = QUuid::createUuid().toString(QUuid::Id128).toUpper();
+    marker.reset().bind(1, u"storeId"_s).bind(2, m_storeId).exec();
+    auto& top = m_db.cached("INSERT INTO folders(parent, name, position) VALUES (NULL, ?, 1)");
+    top.bind(1, topFolderName).exec();
+    m_topId = m_db.lastInsertId();
+}
+
+void Store::build(const QString& path, const QString& topFolderName,
+                  const std::function<void(Store&)>& fill)
+{
+    const QFileInfo target(path);
+    if (!target.dir().exists())
+        throw lorvo::Error(lorvo::err::PathNotFound,
+                           u"The folder %1 does not exist."_s.arg(native(target.absolutePath())));
+    QString temporaryPath;
+    {
+        QTemporaryFile temporary(target.absoluteFilePath() + u".XXXXXX.tmp"_s);
+        if (!temporary.open())
+            throw lorvo::Error(
+                lorvo::err::PermissionDenied,
+                u"The file %1 cannot be written: %2."_s.arg(native(path), temporary.errorString()));
+        temporaryPath = temporary.fileName();
+        temporary.setAutoRemove(false);
+    }
+    try {
+        {
+            Store store(temporaryPath, true);
+            store.m_db.exec("PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF");
+            store.transaction([&] {
+                store.createSchema(topFolderName);
+                if (fill)
+                    fill(store);
+            });
+        }
+        if (target.exists() && !QFile::remove(target.absoluteFilePath()))
+            throw lorvo::Error(lorvo::err::PermissionDenied,
+                               u"The file %1 cannot be replaced."_s.arg(native(path)));
+        if (!QFile::rename(temporaryPath, target.absoluteFilePath()))
+            throw lorvo::Error(lorvo::err::PathFileAccess,
+                               u"The file %1 cannot be written."_s.arg(native(path)));
+    } catch (...) {
+        QFile::remove(temporaryPath);
+        throw;
+    }
+}
+
+QString Store::displayName()
+{
+    return folder(m_topId).name;
+}
+
+FolderRecord Store::readFolder(sql::Statement& s)
+{
+    FolderRecord r;
+    r.id = s.int64(0);
+    r.parent = s.isNull(1) ? 0 : s.int64(1);
+    r.name = s.text(2);
+    r.defaultItemType = qint32(s.int64(3));
+    r.webViewUrl = s.text(4);
+    r.webViewOn = s.int64(5) != 0;
+    r.allowSubfolders = s.int64(6) != 0;
+    r.readOnly = s.int64(7) != 0;
+    r.defaultFolderKind = qint32(s.int64(8));
+    return r;
+}
+
+std::optional<FolderRecord> Store::findFolder(qint64 id)
+{
+    auto& s = m_db.cached("SELECT id, parent, name, default_item_type, web_view_url, web_view_on,"
+                          " allow_subfolders, read_only, default_kind FROM folders WHERE id = ?");
+    s.bind(1, id);
+    std::optional<FolderRecord> result;
+    if (s.next())
+        result = readFolder(s);
+    s.reset();
+    return result;
+}
+
+FolderRecord Store::folder(qint64 id)
+{
+    if (auto found = findFolder(id))
+        return *found;
+    throw lorvo::Error(errc::NotFound, u"The folder no longer exists: it was deleted or moved."_s);
+}
+
+QList<qint64> Store::childFolders(qint64 parent)
+{
+    auto& s = m_db.cached("SELECT id FROM folders WHERE parent = ? ORDER BY position, id");
+    s.bind(1, parent);
+    QList<qint64> ids;
+    while (s.next())
+        ids.append(s.int64(0));
+    return ids;
+}
+
+std::optional<qint64> Store::childNamed(qint64 parent, const QString& name)
+{
+    auto& s = m_db.cached(
+        "SELECT id FROM folders WHERE parent = ? AND name = ? ORDER BY position, id LIMIT 1");
+    s.bind(1, parent).bind(2, name);
+    std::optional<qint64> id;
+    if (s.next())
+        id = s.int64(0);
+    s.reset();
+    return id;
+}
+
+qint64 Store::addFolder(qint64 parent, const FolderRecord& r)
+{
+    auto& s = m_db.cached(
+        "INSERT INTO folders(parent, name, default_item_type, web_view_url, web_view_on,"
+        " allow_subfolders, read_only, default_kind, position)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8,"
+        " (SELECT IFNULL(MAX(position), 0) + 1 FROM folders WHERE parent = ?1))");
+    s.bind(1, parent)
+        .bind(2, r.name)
+        .bind(3, r.defaultItemType)
+        .bind(4, r.webViewUrl)
+        .bind(5, r.webViewOn)
+        .bind(6, r.allowSubfolders)
+        .bind(7, r.readOnly)
+        .bind(8, r.defaultFolderKind)
+        .exec();
+    return m_db.lastInsertId();
+}
+
+void Store::updateFolder(const FolderRecord& r)
+{
+    auto& s = m_db.cached("UPDATE folders SET name = ?2, default_item_type = ?3,"
+                          " web_view_url = ?4, web_view_on = ?5, allow_subfolders = ?6,"
+                          " read_only = ?7, default_kind = ?8 WHERE id = ?1");
+    s.bind(1, r.id)
+        .bind(2, r.name)
+        .bind(3, r.defaultItemType)
+        .bind(4, r.webViewUrl)
+        .bind(5, r.webViewOn)
+        .bind(6, r.allowSubfolders)
+        .bind(7, r.readOnly)
+        .bind(8, r.defaultFolderKind)
+        .exec();
+}
+
+void Store::removeFolder(qint64 id)
+{
+    transaction([&] {
+        m_db.exec("CREATE TEMP TABLE IF NOT EXISTS doomed(id INTEGER PRIMARY KEY)");
+        m_db.exec("DELETE FROM doomed");
+        m_db.cached(
+                "INSERT INTO doomed(id) WITH RECURSIVE tree(id) AS"
+                " (SELECT ? UNION ALL SELECT f.id FROM folders f JOIN tree t ON f.parent = t.id)"
+                " SELECT id FROM tree")
+            .bind(1, id)
+            .exec();
+        m_db.exec("DELETE FROM attachments WHERE item IN"
+                  " (SELECT id FROM items WHERE folder IN (SELECT id FROM doomed));"
+                  "DELETE FROM fields WHERE item IN"
+                  " (SELECT id FROM items WHERE folder IN (SELECT id FROM doomed));"
+                  "DELETE FROM items WHERE folder IN (SELECT id FROM doomed);"
+                  "DELETE FROM folders WHERE id IN (SELECT id FROM doomed);"
+                  "DELETE FROM doomed;");
+    });
+}
+
+bool Store::isWithin(qint64 folderId, qint64 ancestor)
+{
+    for (std::optional<FolderRecord> f = findFolder(folderId); f; f = findFolder(f->parent)) {
+        if (f->id == ancestor)
+            return true;
+        if (f->parent == 0)
+            break;
+    }
+    return false;
+}
+
+std::optional<qint64> Store::folderOfKind(qint32 kind)
+{
+    auto& s = m_db.cached("SELECT id FROM folders WHERE default_kind = ? ORDER BY id LIMIT 1");
+    s.bind(1, kind);
+    std::optional<qint64> id;
+    if (s.next())
+        id = s.int64(0);
+    s.reset();
+    return id;
+}
+
+QList<qint64> Store::itemIds(qint64 folderId)
+{
+    auto& s = m_db.cached("SELECT id FROM items WHERE folder = ? ORDER BY position, id");
+    s.bind(1, folderId);
+    QList<qint64> ids;
+    while (s.next())
+        ids.append(s.int64(0));
+    return ids;
+}
+
+ItemRecord Store::item(qint64 id)
+{
+    auto& s = m_db.cached(
+        "SELECT message_class, subject, html_body, body, recipients FROM items WHERE id = ?");
+    s.bind(1, id);
+    if (!s.next())
+        throw lorvo::Error(errc::NotFound,
+                           u"The item no longer exists: it was deleted or moved."_s);
+    ItemRecord r{id, s.text(0), s.text(1), s.text(2), s.text(3), s.text(4)};
+    s.reset();
+    return r;
+}
+
+qint64 Store::addItem(qint64 folderId, const ItemRecord& r)
+{
+    auto& s = m_db.cached(
+        "INSERT INTO items(folder, message_class, subject, html_body, body, recipients, position)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6,"
+        " (SELECT IFNULL(MAX(position), 0) + 1 FROM items WHERE folder = ?1))");
+    s.bind(1, folderId)
+        .bind(2, r.messageClass)
+        .bind(3, r.subject)
+        .bind(4, r.htmlBody)
+        .bind(5, r.body)
+        .bind(6, r.recipients)
+        .exec();
+    return m_db.lastInsertId();
+}
+
+void Store::updateItem(const ItemRecord& r)
+{
+    auto& s = m_db.cached("UPDATE items SET message_class = ?2, subject = ?3, html_body = ?4,"
+                          " body = ?5, recipients = ?6 WHERE id = ?1");
+    s.bind(1, r.id)
+        .bind(2, r.messageClass)
+        .bind(3, r.subject)
+        .bind(4, r.htmlBody)
+        .bind(5, r.body)
+        .bind(6, r.recipients)
+        .exec();
+}
+
+std::optional<FieldValue> Store::findField(qint64 itemId, const QString& name)
+{
+    auto& s = m_db.cached("SELECT type, value FROM fields WHERE item = ? AND folded_name = ?");
+    s.bind(1, itemId).bind(2, name.toCaseFolded());
+    std::optional<FieldValue> value;
+    if (s.next())
+        value = readField(s.text(0), s, 1);
+    s.reset();
+    return value;
+}
+
+QList<std::pair<QString, FieldValue>> Store::fields(qint64 itemId)
+{
+    auto& s = m_db.cached("SELECT name, type, value FROM fields WHERE item = ? ORDER BY position");
+    s.bind(1, itemId);
+    QList<std::pair<QString, FieldValue>> result;
+    while (s.next())
+        result.append({s.text(0), readField(s.text(1), s, 2)});
+    return result;
+}
+
+void Store::setField(qint64 itemId, const QString& name, const FieldValue& value)
+{
+    auto& s =
+        m_db.cached("INSERT INTO fields(item, folded_name, name, type, value, position)"
+                    " VALUES (?1, ?2, ?3, ?4, ?5, (SELECT IFNULL(MAX(position), 0) + 1 FROM fields"
+                    " WHERE item = ?1))"
+                    " ON CONFLICT(item, folded_name) DO UPDATE SET type = excluded.type,"
+                    " value = excluded.value");
+    s.bind(1, itemId).bind(2, name.toCaseFolded()).bind(3, name).bind(4, typeName(value));
+    bindField(s, 5, value);
+    s.exec();
+}
+
+QList<AttachmentRecord> Store::attachments(qint64 itemId)
+{
+    auto& s = m_db.cached(
+        "SELECT id, display_name FROM attachments WHERE item = ? ORDER BY position, id");
+    s.bind(1, itemId);
+    QList<AttachmentRecord> result;
+    while (s.next())
+        result.append({s.int64(0), s.text(1)});
+    return result;
+}
+
+QByteArray Store::attachmentData(qint64 attachment)
+{
+    auto& s = m_db.cached("SELECT data FROM attachments WHERE id = ?");
+    s.bind(1, attachment);
+    if (!s.next())
+        throw lorvo::Error(errc::NotFound, u"The attachment no longer exists."_s);
+    QByteArray data = s.blob(0);
+    s.reset();
+    return data;
+}
+
+qint64 Store::addAttachment(qint64 itemId, const QString& displayName, const QByteArray& data)
+{
+    auto& s = m_db.cached("INSERT INTO attachments(item, display_name, data, position)"
+                          " VALUES (?1, ?2, ?3, (SELECT IFNULL(MAX(position), 0) + 1"
+                          " FROM attachments WHERE item = ?1))");
+    s.bind(1, itemId).bind(2, displayName).bind(3, data).exec();
+    return m_db.lastInsertId();
+}
+
+qint64 Store::copyTree(Store& source, qint64 sourceFolder, qint64 targetParent, const QString& name)
+{
+    qint64 copy = 0;
+    transaction([&] {
+        FolderRecord record = source.folder(sourceFolder);
+        record.name = name;
+        // A copy belongs to whoever made it: it is writable and is no mailbox special folder.
+        record.readOnly = false;
+        record.defaultFolderKind = 0;
+        copy = addFolder(targetParent, record);
+        for (qint64 itemId : source.itemIds(sourceFolder)) {
+            const qint64 newItem = addItem(copy, source.item(itemId));
+            for (const auto& [fieldName, value] : source.fields(itemId))
+                setField(newItem, fieldName, value);
+            for (const AttachmentRecord& a : source.attachments(itemId))
+                addAttachment(newItem, a.displayName, source.attachmentData(a.id));
+        }
+        for (qint64 child : source.childFolders(sourceFolder))
+            copyTree(source, child, copy, source.folder(child).name);
+    });
+    return copy;
+}
+
+} // namespace localoutlook

@@ -1,0 +1,122 @@
+#pragma once
+
+// One store file of the local Outlook: a SQLite database holding one folder tree under a single
+// top folder, with items, their user-defined fields and their attachments. The top folder's name
+// is the store's display name.
+
+#include "localoutlook/sqlite.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QString>
+#include <QVariant>
+#include <functional>
+#include <memory>
+#include <optional>
+
+namespace localoutlook {
+
+struct FolderRecord
+{
+    qint64 id = 0;
+    qint64 parent = 0; // 0: the top folder
+    QString name;
+    qint32 defaultItemType = 0;
+    QString webViewUrl;
+    bool webViewOn = false;
+    bool allowSubfolders = true;
+    bool readOnly = false;
+    qint32 defaultFolderKind = 0; // outlook::DefaultFolder of a mailbox's special folder, or 0
+};
+
+struct ItemRecord
+{
+    qint64 id = 0;
+    QString messageClass;
+    QString subject;
+    QString htmlBody;
+    QString body;
+    QString recipients;
+};
+
+struct AttachmentRecord
+{
+    qint64 id = 0;
+    QString displayName;
+};
+
+// A user field's value: QString text, qint64 integer, double, bool or QDateTime date.
+using FieldValue = QVariant;
+
+class Store
+{
+public:
+    /// Opens an existing store file; raises lorvo::Error naming the file when it is missing,
+    /// truncated or not a store.
+    static std::shared_ptr<Store> open(const QString& path);
+
+    /// Builds a new store file: a top folder of that name, then fill() adds content. The file is
+    /// written under a temporary name and renamed into place only when everything succeeded; an
+    /// existing file at path is replaced only then.
+    static void build(const QString& path, const QString& topFolderName,
+                      const std::function<void(Store&)>& fill = {});
+
+    const QString& path() const { return m_db.path(); }
+    /// Identifier of the store, fixed when the file was made.
+    const QString& storeId() const { return m_storeId; }
+    qint64 topFolderId() const { return m_topId; }
+    /// The top folder's name.
+    QString displayName();
+
+    // Folders.
+    std::optional<FolderRecord> findFolder(qint64 id);
+    /// The folder, or lorvo::Error when it no longer exists.
+    FolderRecord folder(qint64 id);
+    QList<qint64> childFolders(qint64 parent);
+    std::optional<qint64> childNamed(qint64 parent, const QString& name);
+    /// Adds a subfolder at the end of the parent's list; record.id and record.parent are ignored.
+    qint64 addFolder(qint64 parent, const FolderRecord& record);
+    void updateFolder(const FolderRecord& record);
+    /// Deletes the folder with everything below it.
+    void removeFolder(qint64 id);
+    /// Whether folder lies at or below ancestor.
+    bool isWithin(qint64 folder, qint64 ancestor);
+    /// The first folder of the store with that default-folder kind.
+    std::optional<qint64> folderOfKind(qint32 kind);
+
+    // Items.
+    QList<qint64> itemIds(qint64 folder);
+    ItemRecord item(qint64 id);
+    qint64 addItem(qint64 folder, const ItemRecord& record);
+    void updateItem(const ItemRecord& record);
+    std::optional<FieldValue> findField(qint64 item, const QString& name);
+    QList<std::pair<QString, FieldValue>> fields(qint64 item);
+    void setField(qint64 item, const QString& name, const FieldValue& value);
+    QList<AttachmentRecord> attachments(qint64 item);
+    QByteArray attachmentData(qint64 attachment);
+    qint64 addAttachment(qint64 item, const QString& displayName, const QByteArray& data);
+
+    /// Copies a folder of source (maybe this store) with everything in it under targetParent of
+    /// this store, named name; returns the new folder's id.
+    qint64 copyTree(Store& source, qint64 sourceFolder, qint64 targetParent, const QString& name);
+
+    /// Runs work as one transaction.
+    void transaction(const std::function<void()>& work) { m_db.transaction(work); }
+
+    explicit Store(const QString& path, bool create);
+
+private:
+    void createSchema(const QString& topFolderName);
+    void readMarker();
+    FolderRecord readFolder(sql::Statement& s);
+
+    sql::Database m_db;
+    QString m_storeId;
+    qint64 m_topId = 0;
+};
+
+/// Checks that a file looks like a whole store file before SQLite opens it; raises lorvo::Error
+/// naming the file when it is missing, not a database or shorter than its header says.
+void checkStoreFile(const QString& path);
+
+} // namespace localoutlook
