@@ -424,6 +424,7 @@ void TestShared::connectOpensAWindowOnTheInboxOnlyWhenNoneIsOpen()
 {
     {
         TestRuntime t;
+        localoutlook::closeAllExplorers(t.profileDir);
         OutlookSession& s = t.rt->session();
         s.subConnectOutlook(outlook::olFolderInbox);
         QCOMPARE(s.goOutlook->Explorers()->Count(), 1);
@@ -434,7 +435,9 @@ void TestShared::connectOpensAWindowOnTheInboxOnlyWhenNoneIsOpen()
         QVERIFY(s.goOutlook->ActiveExplorer());
     }
     {
+        // One window open, on the calendar: no second one, and it stays on the calendar.
         TestRuntime t;
+        localoutlook::closeAllExplorers(t.profileDir);
         const auto app = t.outlook->GetRunning();
         QVERIFY(app);
         const auto calendar =
@@ -479,9 +482,16 @@ void TestShared::currentFolderIsWhatTheActiveWindowShows()
     OutlookSession& s = t.rt->session();
     s.subGetRootCurrent(outlook::olFolderCalendar);
     QVERIFY(s.goCurrentFolder);
-    // Connecting opened the inbox window; it shows a folder, so that one is taken.
     QCOMPARE(s.goCurrentFolder->EntryID(),
              s.goNameSpace->GetDefaultFolder(outlook::olFolderInbox)->EntryID());
+
+    // Connected, but the window went: a new one opens on the folder kind asked for.
+    localoutlook::closeAllExplorers(t.profileDir);
+    s.subGetRootCurrent(outlook::olFolderCalendar);
+    QVERIFY(s.goCurrentFolder);
+    QCOMPARE(s.goCurrentFolder->EntryID(),
+             s.goNameSpace->GetDefaultFolder(outlook::olFolderCalendar)->EntryID());
+    QCOMPARE(s.goOutlook->Explorers()->Count(), 1);
     QVERIFY(t.dialogs.messages().isEmpty());
 }
 
