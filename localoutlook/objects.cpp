@@ -26,10 +26,13 @@ QString native(const QString& path)
     return QDir::toNativeSeparators(path);
 }
 
-Error outOfRange(int index, int count)
+// Collections are one-based, as Outlook's are.
+void checkIndex(int index, qsizetype count)
 {
-    return Error(errc::BadIndex,
-                 u"Array index out of bounds: %1 is not between 1 and %2."_s.arg(index).arg(count));
+    if (index < 1 || index > count)
+        throw Error(
+            errc::BadIndex,
+            u"Array index out of bounds: %1 is not between 1 and %2."_s.arg(index).arg(count));
 }
 
 // Writes a whole file or raises an error naming it.
@@ -152,8 +155,7 @@ public:
     int Count() override { return int(m_records.size()); }
     outlook::AttachmentPtr Item(int index) override
     {
-        if (index < 1 || index > Count())
-            throw outOfRange(index, Count());
+        checkIndex(index, Count());
         return std::make_shared<AttachmentImpl>(m_store, m_records[index - 1]);
     }
 
@@ -255,8 +257,7 @@ public:
     int Count() override { return int(m_ids.size()); }
     outlook::ItemPtr Item(int index) override
     {
-        if (index < 1 || index > Count())
-            throw outOfRange(index, Count());
+        checkIndex(index, Count());
         return std::make_shared<ItemImpl>(m_store, m_ids[index - 1]);
     }
 
@@ -286,8 +287,7 @@ public:
     outlook::FolderPtr Item(int index) override
     {
         const QList<qint64> ids = children();
-        if (index < 1 || index > ids.size())
-            throw outOfRange(index, int(ids.size()));
+        checkIndex(index, ids.size());
         return m_session->folder(m_storeId, ids[index - 1]);
     }
 
@@ -318,8 +318,7 @@ public:
         auto store = m_session->storeById(m_storeId);
         const FolderRecord parent = store->folder(m_parent);
         const QList<qint64> ids = store->childFolders(m_parent);
-        if (index < 1 || index > ids.size())
-            throw outOfRange(index, int(ids.size()));
+        checkIndex(index, ids.size());
         if (parent.readOnly)
             throw readOnly(parent);
         const FolderRecord child = store->folder(ids[index - 1]);
@@ -506,8 +505,7 @@ public:
     outlook::FolderPtr Item(int index) override
     {
         const QStringList paths = m_session->state().stores;
-        if (index < 1 || index > paths.size())
-            throw outOfRange(index, int(paths.size()));
+        checkIndex(index, paths.size());
         auto store = m_session->storeAt(paths[index - 1]);
         return m_session->folder(store->storeId(), store->topFolderId());
     }
@@ -682,8 +680,7 @@ public:
     outlook::ExplorerPtr Item(int index) override
     {
         const int count = Count();
-        if (index < 1 || index > count)
-            throw outOfRange(index, count);
+        checkIndex(index, count);
         return std::make_shared<ExplorerImpl>(m_session, index - 1);
     }
 

@@ -77,6 +77,28 @@ void bindField(sql::Statement& s, int index, const FieldValue& value)
         s.bind(index, value.toString());
 }
 
+// The columns of a folder as parameters ?2 to ?8, the same in INSERT and UPDATE.
+sql::Statement& bindFolderFields(sql::Statement& s, const FolderRecord& r)
+{
+    return s.bind(2, r.name)
+        .bind(3, r.defaultItemType)
+        .bind(4, r.webViewUrl)
+        .bind(5, r.webViewOn)
+        .bind(6, r.allowSubfolders)
+        .bind(7, r.readOnly)
+        .bind(8, r.defaultFolderKind);
+}
+
+// The columns of an item as parameters ?2 to ?6.
+sql::Statement& bindItemFields(sql::Statement& s, const ItemRecord& r)
+{
+    return s.bind(2, r.messageClass)
+        .bind(3, r.subject)
+        .bind(4, r.htmlBody)
+        .bind(5, r.body)
+        .bind(6, r.recipients);
+}
+
 } // namespace
 
 void checkStoreFile(const QString& path)
@@ -309,15 +331,7 @@ qint64 Store::addFolder(qint64 parent, const FolderRecord& r)
         " allow_subfolders, read_only, default_kind, position)"
         " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8,"
         " (SELECT IFNULL(MAX(position), 0) + 1 FROM folders WHERE parent = ?1))");
-    s.bind(1, parent)
-        .bind(2, r.name)
-        .bind(3, r.defaultItemType)
-        .bind(4, r.webViewUrl)
-        .bind(5, r.webViewOn)
-        .bind(6, r.allowSubfolders)
-        .bind(7, r.readOnly)
-        .bind(8, r.defaultFolderKind)
-        .exec();
+    bindFolderFields(s.bind(1, parent), r).exec();
     return m_db.lastInsertId();
 }
 
@@ -326,15 +340,7 @@ void Store::updateFolder(const FolderRecord& r)
     auto& s = m_db.cached("UPDATE folders SET name = ?2, default_item_type = ?3,"
                           " web_view_url = ?4, web_view_on = ?5, allow_subfolders = ?6,"
                           " read_only = ?7, default_kind = ?8 WHERE id = ?1");
-    s.bind(1, r.id)
-        .bind(2, r.name)
-        .bind(3, r.defaultItemType)
-        .bind(4, r.webViewUrl)
-        .bind(5, r.webViewOn)
-        .bind(6, r.allowSubfolders)
-        .bind(7, r.readOnly)
-        .bind(8, r.defaultFolderKind)
-        .exec();
+    bindFolderFields(s.bind(1, r.id), r).exec();
 }
 
 void Store::removeFolder(qint64 id)
@@ -409,13 +415,7 @@ qint64 Store::addItem(qint64 folderId, const ItemRecord& r)
         "INSERT INTO items(folder, message_class, subject, html_body, body, recipients, position)"
         " VALUES (?1, ?2, ?3, ?4, ?5, ?6,"
         " (SELECT IFNULL(MAX(position), 0) + 1 FROM items WHERE folder = ?1))");
-    s.bind(1, folderId)
-        .bind(2, r.messageClass)
-        .bind(3, r.subject)
-        .bind(4, r.htmlBody)
-        .bind(5, r.body)
-        .bind(6, r.recipients)
-        .exec();
+    bindItemFields(s.bind(1, folderId), r).exec();
     return m_db.lastInsertId();
 }
 
@@ -423,13 +423,7 @@ void Store::updateItem(const ItemRecord& r)
 {
     auto& s = m_db.cached("UPDATE items SET message_class = ?2, subject = ?3, html_body = ?4,"
                           " body = ?5, recipients = ?6 WHERE id = ?1");
-    s.bind(1, r.id)
-        .bind(2, r.messageClass)
-        .bind(3, r.subject)
-        .bind(4, r.htmlBody)
-        .bind(5, r.body)
-        .bind(6, r.recipients)
-        .exec();
+    bindItemFields(s.bind(1, r.id), r).exec();
 }
 
 std::optional<FieldValue> Store::findField(qint64 itemId, const QString& name)
