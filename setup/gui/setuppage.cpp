@@ -391,7 +391,9 @@ void SetupPage::requestClose()
 
 void SetupPage::reject()
 {
-    requestClose();
+    // Escape on the last pages does nothing: Finish and Close are the ways out there.
+    if (m_hasExit)
+        requestClose();
 }
 
 void SetupPage::closeEvent(QCloseEvent* event)

@@ -56,7 +56,8 @@ public:
     Page page() const { return m_page; }
 
 protected:
-    // Escape and the window's close button: the Exit question where the page has Exit.
+    // Escape and the window's close button: the Exit question where the page has Exit; the close
+    // button of a last page finishes as its Finish or Close button does.
     void reject() override;
     void closeEvent(QCloseEvent* event) override;
 

@@ -117,6 +117,7 @@ private Q_SLOTS:
     void upgradePath();
     void finishOpensReadMeOnlyWhenTicked_data();
     void finishOpensReadMeOnlyWhenTicked();
+    void lastPageClosesLikeItsButton();
     void pathBoxRules();
     void enterWithEmptyPathReachesTheInvalidMessage();
     void exitNoLeavesEverythingAsItWas();
@@ -318,6 +319,18 @@ void SetupGuiTest::finishOpensReadMeOnlyWhenTicked()
                  QStringList{u"/srv/share/Lorvo"_s + QDir::separator() + u"ReadMe.txt"_s});
     else
         QVERIFY(h.t.shell.opened.isEmpty());
+}
+
+void SetupGuiTest::lastPageClosesLikeItsButton()
+{
+    GuiHarness h;
+    h.wizard().showPage(Page::FinishUpgrade);
+    QTest::keyClick(h.page(u"frmFinishUpgrade"_s), Qt::Key_Escape);
+    EXPECT_PAGE(u"frmFinishUpgrade"_s);
+    QVERIFY(!h.t.end.ended);
+    h.page(u"frmFinishUpgrade"_s)->close();
+    QVERIFY(h.t.end.ended);
+    QVERIFY(h.t.dialogs.requests.isEmpty());
 }
 
 void SetupGuiTest::pathBoxRules()
