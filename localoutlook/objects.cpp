@@ -69,12 +69,7 @@ public:
     // The profile as it is on disk now: another process may have changed it.
     ProfileState state() { return profile.load(); }
 
-    void update(const std::function<void(ProfileState&)>& change)
-    {
-        ProfileState s = state();
-        change(s);
-        profile.save(s);
-    }
+    void update(const std::function<void(ProfileState&)>& change) { profile.update(change); }
 
     std::shared_ptr<Store> storeAt(const QString& path)
     {

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -133,6 +134,19 @@ void Profile::save(const ProfileState& state) const
                                native(filePath()), file.errorString()));
 }
 
+void Profile::update(const std::function<void(ProfileState&)>& change) const
+{
+    QLockFile lock(m_dir + u"/profile.lock"_s);
+    lock.setStaleLockTime(10000);
+    if (!lock.tryLock(10000))
+        throw lorvo::Error(
+            lorvo::err::PermissionDenied,
+            u"The Outlook profile %1 is locked by another program."_s.arg(native(m_dir)));
+    ProfileState state = load();
+    change(state);
+    save(state);
+}
+
 QString Profile::toStored(const QString& absolutePath) const
 {
     const QString relative = QDir(m_dir).relativeFilePath(absolutePath);
@@ -177,11 +191,8 @@ void initProfile(const QString& profileDir, const QString& version)
 {
     const Profile profile(profileDir);
     if (profile.exists()) {
-        if (version.isEmpty())
-            return;
-        ProfileState state = profile.load();
-        state.version = version;
-        profile.save(state);
+        if (!version.isEmpty())
+            profile.update([&](ProfileState& state) { state.version = version; });
         return;
     }
     if (!QDir().mkpath(profile.dir()))
@@ -213,11 +224,10 @@ void initProfile(const QString& profileDir, const QString& version)
 
 void closeAllExplorers(const QString& profileDir)
 {
-    const Profile profile(profileDir);
-    ProfileState state = profile.load();
-    state.explorers.clear();
-    state.active = -1;
-    profile.save(state);
+    Profile(profileDir).update([](ProfileState& state) {
+        state.explorers.clear();
+        state.active = -1;
+    });
 }
 
 } // namespace localoutlook

@@ -8,6 +8,7 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <functional>
 
 namespace localoutlook {
 
@@ -38,6 +39,9 @@ public:
     ProfileState load() const;
     /// Writes profile.json whole; raises lorvo::Error when it cannot.
     void save(const ProfileState& state) const;
+    /// Reads, changes and writes the profile while holding its lock, so that two programs
+    /// changing it at once do not lose each other's change.
+    void update(const std::function<void(ProfileState&)>& change) const;
 
     /// Store paths are kept relative to the profile folder when they lie inside it, so that a
     /// profile folder can be moved.
