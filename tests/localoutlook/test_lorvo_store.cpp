@@ -191,6 +191,13 @@ void TestLorvoStore::buildAndDumpRoundTrip()
     QVERIFY2(rebuilt.exitCode == 0, qPrintable(rebuilt.err));
     QCOMPARE(parse(t.run({u"dump"_s, t.path(u"again.pst"_s)}).out), dump);
 
+    // A failed build leaves an existing store as it was.
+    t.write(u"broken.json"_s, QByteArray("{\"displayName\": \"Broken\", \"folders\": 7}"));
+    const Result failed = t.run({u"build"_s, t.path(u"broken.json"_s), t.path(u"again.pst"_s)});
+    QVERIFY(failed.exitCode != 0);
+    QVERIFY2(failed.err.contains(u"folders"_s), qPrintable(failed.err));
+    QCOMPARE(parse(t.run({u"dump"_s, t.path(u"again.pst"_s)}).out), dump);
+
     // Building over an existing store replaces it.
     t.write(u"small.json"_s, QJsonObject{{"displayName"_L1, "Small"_L1}});
     QCOMPARE(t.run({u"build"_s, t.path(u"small.json"_s), t.path(u"again.pst"_s)}).exitCode, 0);
