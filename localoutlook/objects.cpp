@@ -83,24 +83,26 @@ public:
 
     void forget(const QString& path) { m_open.erase(path); }
 
-    QList<std::shared_ptr<Store>> stores()
+    // The attached stores that can be opened, in attach order: one damaged file does not take
+    // the others down with it.
+    QList<std::shared_ptr<Store>> readableStores()
     {
         QList<std::shared_ptr<Store>> result;
-        for (const QString& path : state().stores)
-            result.append(storeAt(path));
+        for (const QString& path : state().stores) {
+            try {
+                result.append(storeAt(path));
+            } catch (const Error&) {
+            }
+        }
         return result;
     }
 
-    // The attached store of that identifier; a store that cannot be opened is passed over.
+    // The attached store of that identifier, or null.
     std::shared_ptr<Store> findStore(const QString& storeId)
     {
-        for (const QString& path : state().stores) {
-            try {
-                auto store = storeAt(path);
-                if (store->storeId() == storeId)
-                    return store;
-            } catch (const Error&) {
-            }
+        for (const auto& store : readableStores()) {
+            if (store->storeId() == storeId)
+                return store;
         }
         return nullptr;
     }
@@ -507,13 +509,7 @@ public:
 
     outlook::FolderPtr Item(const QString& name) override
     {
-        for (const QString& path : m_session->state().stores) {
-            std::shared_ptr<Store> store;
-            try {
-                store = m_session->storeAt(path);
-            } catch (const Error&) {
-                continue;
-            }
+        for (const auto& store : m_session->readableStores()) {
             if (store->displayName() == name)
                 return m_session->folder(store->storeId(), store->topFolderId());
         }
@@ -544,7 +540,7 @@ public:
 
     outlook::FolderPtr GetDefaultFolder(qint32 kind) override
     {
-        for (const auto& store : m_session->stores()) {
+        for (const auto& store : m_session->readableStores()) {
             if (auto id = store->folderOfKind(kind))
                 return m_session->folder(store->storeId(), *id);
         }

@@ -460,6 +460,15 @@ void TestLocalOutlook::brokenStoreFilesGiveErrorsNamingTheFile()
                 for (int i = 1; i <= folders->Count(); ++i)
                     folders->Item(i)->Items()->Count();
             }) != 0);
+
+    // Another program finds the damaged file at startup: the rest of the profile still works.
+    lorvo::test::RecordingShell shell;
+    localoutlook::Provider other(f.t.profileDir, f.t.dialogs, shell);
+    const auto otherNs = other.GetRunning()->GetNamespace(u"MAPI"_s);
+    QCOMPARE(otherNs->GetDefaultFolder(outlook::olFolderInbox)->Name(), u"Inbox"_s);
+    QCOMPARE(otherNs->Folders()->Item(u"Public Folders"_s)->Name(), u"Public Folders"_s);
+    const QString message = errorText([&] { otherNs->Folders()->Item(3); });
+    QVERIFY2(message.contains(QDir::toNativeSeparators(good)), qPrintable(message));
 }
 
 void TestLocalOutlook::removedFolderGivesErrors()
