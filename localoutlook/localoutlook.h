@@ -17,7 +17,8 @@ inline QString defaultVersion()
     return QStringLiteral("12.0.4518.1014");
 }
 
-/// LORVO_OUTLOOK_PROFILE, or the user's application-data folder + "/Outlook Profile".
+/// LORVO_OUTLOOK_PROFILE, or "Lorvo/Outlook Profile" in the user's local application-data folder
+/// (shared by both programs, so not the per-program application folder).
 QString defaultProfilePath();
 
 /// Creates a profile with its default mailbox and Public Folders stores (no-op when it exists,
