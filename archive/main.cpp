@@ -1,7 +1,10 @@
 // LorvoArchive: publishes the knowledge-base folder as a static web site.
 
+#include "archive/conversion.h"
+#include "archive/generators.h"
 #include "archive/gui/frmmain.h"
 #include "archive/imaging_qt.h"
+#include "archive/safeitem.h"
 #include "archive/settings.h"
 #include "localoutlook/localoutlook.h"
 #include "shared/gui/programend.h"
@@ -34,10 +37,13 @@ int main(int argc, char* argv[])
     archive::ArticleCollection collection(rt);
 
     // The two generators behind the Generate button.
-    archive::ArticleGenerator* flat = nullptr;
-    archive::ArticleGenerator* outline = nullptr;
+    archive::SafeItem safeItem(rt);
+    archive::BodyConversion conversion(rt, safeItem);
+    const archive::GeneratorServices services{rt, collection, safeItem, conversion, codec};
+    archive::FlatGenerator flat(services);
+    archive::OutlineGenerator outline(services);
 
-    archive::MainWindowLogic logic(rt, settings, codec, collection, flat, outline);
+    archive::MainWindowLogic logic(rt, settings, codec, collection, &flat, &outline);
     archive::FrmMain window(logic);
     if (!window.load())
         return end.exitCode();
