@@ -131,6 +131,9 @@ void Wizard::next(Page page)
         go(page, Page::StartCopy);
         break;
     case Page::StartCopy: {
+        // The window events let through before the copying may hold a second click on Next.
+        if (m_values.busy)
+            break;
         m_values.busy = true;
         Q_EMIT changed(page);
         const auto idle = qScopeGuard([&] {

@@ -489,8 +489,13 @@ void SetupGuiTest::hourglassWhileWriting()
         if (p == Page::StartCopy)
             shapes.append(page->cursor().shape());
     });
+    // A second click waiting in the queue runs while the files are written, and is ignored.
+    auto* install = h.control<QPushButton>(u"frmStartCopy"_s, u"cmdInstall"_s);
+    QMetaObject::invokeMethod(install, &QPushButton::click, Qt::QueuedConnection);
     QVERIFY(h.click(u"frmStartCopy"_s, u"cmdInstall"_s));
     QCOMPARE(shapes, (QList<Qt::CursorShape>{Qt::WaitCursor, Qt::ArrowCursor}));
+    EXPECT_PAGE(u"frmSettings"_s);
+    QVERIFY(h.t.dialogs.requests.isEmpty());
 }
 
 QTEST_MAIN(SetupGuiTest)
