@@ -117,6 +117,7 @@ private Q_SLOTS:
     void emptyFolderDisablesGenerate();
     void picksFolderWhenNotKnowledgeBase();
     void declinedPickEndsProgram();
+    void unreadableFolder();
     void selectAllBoxes();
     void manyItems();
 

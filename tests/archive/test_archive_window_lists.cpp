@@ -1,6 +1,7 @@
 #include "shared/outlooksession.h"
 #include "test_archive_window.h"
 
+#include <QFile>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
@@ -155,6 +156,28 @@ void TestArchiveWindow::declinedPickEndsProgram()
     QVERIFY(a.ends([&] { a.logic.subPopulateLists(); }));
     QVERIFY(a.t.end.ended);
     QCOMPARE(a.t.dialogs.messages().size(), 1);
+    QVERIFY(a.collection.categories.isEmpty());
+}
+
+void TestArchiveWindow::unreadableFolder()
+{
+    Archive a;
+    a.showFolder({item(u"Network"_s, u"Outage"_s)});
+    // The store file is damaged while Outlook has it open.
+    QFile store(a.t.path(u"kb.pst"_s));
+    const qint64 size = store.size();
+    QVERIFY(store.open(QIODevice::ReadWrite));
+    QVERIFY(store.write(QByteArray(int(size), 'x')) == size);
+    store.close();
+    a.t.dialogs.answer(Answer::No);
+    a.logic.subSetCaptions();
+    // The user is told, asked to pick another folder, and No ends the program cleanly.
+    QVERIFY(a.ends([&] { a.logic.subPopulateLists(); }));
+    const auto messages = a.t.dialogs.messages();
+    QCOMPARE(messages.size(), 2);
+    QCOMPARE(messages[0].text, u"Unable to connect to current Outlook folder!"_s);
+    QCOMPARE(messages[1].text,
+             u"Failed to get Knowledge Base Folder!\r\nWould you like to select it now?"_s);
     QVERIFY(a.collection.categories.isEmpty());
 }
 
