@@ -183,10 +183,13 @@ public:
         ignoreErrors(
             [&] { p.keep = options.overwrite == 1 || !m_rt.fs().fileExists(a.strWebPagePath); });
         if (options.attachments == 1) {
-            // The conversion works on a file of its own, so no page that exists is touched.
+            // The working file shares a numbered page's name; the conversion puts back whatever
+            // stood there, so a page kept from an earlier run survives.
             std::optional<QString> converted;
-            ignoreErrors(
-                [&] { converted = m_s.converter.convertItem(item, destination, articleNumber); });
+            ignoreErrors([&] {
+                converted =
+                    m_s.conversion.convertBody(item, destination, QString::number(articleNumber));
+            });
             if (converted) {
                 a.Body = *converted;
                 p.hasBody = true;
@@ -234,7 +237,7 @@ public:
     void finish(quint8 collapse)
     {
         subExtractFilesFromResource(m_rt, destination, collapse);
-        ignoreErrors([&] { m_s.converter.quit(); });
+        m_s.conversion.quitWordProcessor();
         write(toc::closing());
         commitToc();
         if (options.runToc == 1 && options.generateToc == 1)
@@ -476,9 +479,10 @@ void OutlineGenerator::generate(GenerationHost& host)
 }
 
 Generators::Generators(Runtime& rt, ArticleCollection& collection, ImageCodec& images)
-    : m_safeItem(std::make_unique<SafeItem>()), m_converter(std::make_unique<BodyConverter>()),
-      flat({rt, collection, *m_safeItem, *m_converter, images}),
-      outline({rt, collection, *m_safeItem, *m_converter, images})
+    : m_safeItem(std::make_unique<SafeItem>(rt)),
+      m_conversion(std::make_unique<BodyConversion>(rt, *m_safeItem)),
+      flat({rt, collection, *m_safeItem, *m_conversion, images}),
+      outline({rt, collection, *m_safeItem, *m_conversion, images})
 {
 }
 

@@ -17,7 +17,7 @@ class Runtime;
 namespace lorvo::archive {
 
 class ArticleCollection;
-class BodyConverter;
+class BodyConversion;
 class ImageCodec;
 class SafeItem;
 
@@ -28,7 +28,7 @@ struct GeneratorServices
     Runtime& rt;
     ArticleCollection& collection;
     SafeItem& safeItem;
-    BodyConverter& converter;
+    BodyConversion& conversion;
     ImageCodec& images;
 };
 
@@ -89,7 +89,7 @@ public:
 private:
     // Made before the generators, which hold references to them.
     std::unique_ptr<SafeItem> m_safeItem;
-    std::unique_ptr<BodyConverter> m_converter;
+    std::unique_ptr<BodyConversion> m_conversion;
 
 public:
     FlatGenerator flat;

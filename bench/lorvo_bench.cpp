@@ -9,6 +9,7 @@
 #include "archive/collection.h"
 #include "archive/generators.h"
 #include "archive/imaging_qt.h"
+#include "shared/errorhandling.h"
 #include "localoutlook/store.h"
 #include "shared/outlooksession.h"
 #include "tests/support/testsupport.h"

@@ -4,6 +4,7 @@
 #include "archive/generation.h"
 #include "archive/generators.h"
 #include "archive/imaging_qt.h"
+#include "shared/errorhandling.h"
 #include "tests/support/testsupport.h"
 
 #include <QJsonArray>

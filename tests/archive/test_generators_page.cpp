@@ -79,7 +79,7 @@ void GeneratorsTest::longPathsAreCut()
     const QString name250 = QString(250 - dest.size() - 1 - 4, u'n') + u".htm"_s;
     const QString cut = fncPagePath(dest, name250);
     QCOMPARE(cut.size(), 249);
-    QCOMPARE(cut, (dest + u'/' + name250).left(245) + u".htm"_s);
+    QCOMPARE(cut, QString(dest + u'/' + name250).left(245) + u".htm"_s);
     QVERIFY(fncPagePath(dest, QString(400, u'x') + u".htm"_s).startsWith(dest + u"/xxx"_s));
     // A destination too long for the rule keeps the page inside it, with one character of name.
     const QString longDest = u"/"_s + QString(260, u'd');
