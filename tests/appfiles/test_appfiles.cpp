@@ -203,8 +203,8 @@ private slots:
                 if (qAlpha(want) == 0 ? qAlpha(got) != 0 : got != want)
                     QFAIL(qPrintable(u"pixel %1,%2: %3 instead of %4"_s.arg(x)
                                          .arg(y)
-                                         .arg(got, 8, 16, u'0')
-                                         .arg(want, 8, 16, u'0')));
+                                         .arg(uint(got), 8, 16, QChar(u'0'))
+                                         .arg(uint(want), 8, 16, QChar(u'0'))));
             }
         }
     }
