@@ -34,9 +34,7 @@ template <class W> W* named(W* widget, const QString& name)
 
 QLabel* label(const QString& name, const QString& text)
 {
-    auto* l = named(new QLabel(text), name);
-    l->setWordWrap(true);
-    return l;
+    return named(new QLabel(text), name);
 }
 
 // Sets a widget's value only when it differs, so that rendering never moves a user's caret.
@@ -159,6 +157,7 @@ void FrmMain::buildControls()
     tocLayout->addWidget(makeCheck(Check::Collapse, u"chkCollapse"_s, u"Collapsible Outline"_s));
     tocLayout->addWidget(
         makeCheck(Check::CollapseInitially, u"chkCollapseInitially"_s, u"Collapse Initially"_s));
+    tocLayout->addStretch();
     options->addWidget(toc);
 
     auto* rightColumn = new QVBoxLayout;
