@@ -11,11 +11,15 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QSet>
+#include <QStandardPaths>
 #include <QStringDecoder>
+#include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -76,6 +80,127 @@ int distinctColours(const QImage& image)
             colours.insert(image.pixel(x, y));
     }
     return int(colours.size());
+}
+
+// A stand-in for the Outlook object model that the home page reaches through window.external:
+// one folder with four articles and a mail item, recording what the page opens and adds.
+const char kFakeOutlook[] = R"js(<script>
+var displayed = [], added = [];
+function item(cls, subject, body, category, type) {
+  return { MessageClass: cls, Subject: subject, Body: body,
+    UserProperties: { Find: function (name) {
+      var value = name == "Problem Category" ? category : name == "Problem Type" ? type : null;
+      return value == null ? null : { Value: value }; } },
+    Display: function () { displayed.push(subject || "(new)"); } };
+}
+var list = [
+  item("IPM.Post.HelpdeskKBArticle", "Can't print to the 3rd floor printer", "Check the queue.", "Printing", "Troubleshooting"),
+  item("IPM.Post.HelpdeskKBArticle", "VPN error 809", "The HOTEL firewall blocks the ports.", "Network", "Error Message"),
+  item("IPM.Note", "Printer memo", "printer", "Printing", "Policy"),
+  item("IPM.Post.HelpdeskKBArticle", "<b>Bold</b> & 'quoted'", "markup", "Email", "<i>Policy</i>"),
+  item("IPM.Post.HelpdeskKBArticle", "Caf\u00e9 Wi-Fi", "A captive portal, not the printer.", "Network", "How-to")
+];
+var folder = { Name: "Lorvo for Outlook", Items: {
+  Count: list.length,
+  Item: function (i) { return list[i - 1]; },
+  Add: function (cls) { added.push(cls); return item(cls, "", "", "", ""); } } };
+window.external = { OutlookApplication: { ActiveExplorer: function () { return { CurrentFolder: folder }; } } };
+</script>)js";
+
+// Runs after the page's own load handler and prints what a user would see at each step.
+const char kProbe[] = R"js(<script>
+window.addEventListener("load", function () {
+  var out = [];
+  function rows(step) {
+    var area = document.getElementById("spaInbox");
+    out.push(step + ": " + (area.getElementsByTagName("h1")[0] || area).textContent);
+    var trs = area.getElementsByTagName("tr");
+    for (var i = 1; i < trs.length; i++) {
+      var cells = trs[i].getElementsByTagName("td"), text = [];
+      for (var c = 0; c < cells.length; c++) text.push(cells[c].textContent);
+      out.push("  " + text.join(" | "));
+    }
+    if (area.getElementsByTagName("b").length || area.getElementsByTagName("i").length)
+      out.push("  markup from an item");
+  }
+  function click(id) { document.getElementById(id).click(); }
+  rows("load");
+  document.getElementById("spaInbox").getElementsByTagName("a")[1].click();
+  out.push("opened: " + displayed.join(", "));
+  document.getElementById("txtFind").value = "PRINTER";
+  click("cmdFind");
+  rows("search");
+  document.getElementById("txtFind").value = "hotel";
+  click("cmdFind");
+  rows("search");
+  document.getElementById("txtFind").value = "nothing like it";
+  click("cmdFind");
+  rows("search");
+  click("cmdClearSearch");
+  out.push("box: [" + document.getElementById("txtFind").value + "]");
+  rows("clear");
+  click("cmdNew");
+  out.push("added: " + added.join(", ") + "; opened: " + displayed.join(", "));
+  var pre = document.createElement("pre");
+  pre.id = "result";
+  pre.textContent = out.join("\n");
+  document.body.appendChild(pre);
+});
+</script>)js";
+
+QString chromium()
+{
+    for (const QString& name : {u"chromium"_s, u"chromium-browser"_s, u"google-chrome"_s}) {
+        const QString found = QStandardPaths::findExecutable(name);
+        if (!found.isEmpty())
+            return found;
+    }
+    return {};
+}
+
+// Loads a copy of the home page in headless Chromium, with markup put before its own script and
+// after its body, and returns the text the probe left in <pre id="result"> (or else the content
+// of spaInbox).
+QString runHomePage(const QByteArray& beforeScript, const QByteArray& afterBody)
+{
+    QTemporaryDir dir;
+    QByteArray page = readBytes(appFile(u"OLorvo.htm"_s));
+    page.replace("<head>", QByteArray("<head>\n" + beforeScript));
+    page.replace("</body>", QByteArray(afterBody + "\n</body>"));
+    QFile file(dir.filePath(u"OLorvo.htm"_s));
+    if (!file.open(QIODevice::WriteOnly) || file.write(page) != page.size())
+        return u"cannot write the page"_s;
+    file.close();
+
+    QTemporaryDir profile;
+    QProcess browser;
+    browser.setProgram(chromium());
+    browser.setArguments({u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s,
+                          u"--disable-background-networking"_s, u"--disable-component-update"_s,
+                          u"--disable-sync"_s, u"--no-first-run"_s,
+                          u"--user-data-dir="_s + profile.path(), u"--virtual-time-budget=5000"_s,
+                          u"--dump-dom"_s, QUrl::fromLocalFile(file.fileName()).toString()});
+    browser.start();
+    if (!browser.waitForFinished(120000)) {
+        browser.kill();
+        browser.waitForFinished();
+        return u"Chromium did not finish"_s;
+    }
+    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
+    static const QRegularExpression result(u"<pre id=\"result\">(.*?)</pre>"_s,
+                                           QRegularExpression::DotMatchesEverythingOption);
+    static const QRegularExpression inbox(u"<div id=\"spaInbox\">(.*?)</div>"_s,
+                                          QRegularExpression::DotMatchesEverythingOption);
+    auto match = result.match(dom);
+    if (!match.hasMatch())
+        match = inbox.match(dom);
+    if (!match.hasMatch())
+        return u"no result: "_s + QString::fromLocal8Bit(browser.readAllStandardError());
+    return match.captured(1)
+        .replace(u"&lt;"_s, u"<"_s)
+        .replace(u"&gt;"_s, u">"_s)
+        .replace(u"&quot;"_s, u"\""_s)
+        .replace(u"&amp;"_s, u"&"_s);
 }
 
 struct Folder
@@ -301,6 +426,47 @@ private slots:
         // Text from articles is escaped wherever it enters the markup.
         static const QRegularExpression unescaped(uR"(\+\s*found\[k\]\.(subject|category|type))"_s);
         QVERIFY(!page.contains(unescaped));
+    }
+
+    // The page's script in a real browser, against a stand-in of Outlook's object model.
+    void homePageScript()
+    {
+        if (chromium().isEmpty())
+            QSKIP("Chromium is not installed (scripts/deps test installs it).");
+        const QStringList lines = runHomePage(kFakeOutlook, kProbe).split(u'\n');
+        const QStringList all{
+            u"  <b>Bold</b> & 'quoted' | Email | <i>Policy</i>"_s,
+            u"  Caf\u00e9 Wi-Fi | Network | How-to"_s,
+            u"  VPN error 809 | Network | Error Message"_s,
+            u"  Can't print to the 3rd floor printer | Printing | Troubleshooting"_s,
+        };
+        const QStringList expected =
+            QStringList{u"load: Lorvo for Outlook \u2013 4 articles"_s} + all +
+            QStringList{
+                u"opened: Caf\u00e9 Wi-Fi"_s,
+                u"search: 2 articles found for \"PRINTER\""_s,
+                u"  Caf\u00e9 Wi-Fi | Network | How-to"_s,
+                u"  Can't print to the 3rd floor printer | Printing | Troubleshooting"_s,
+                u"search: 1 article found for \"hotel\""_s,
+                u"  VPN error 809 | Network | Error Message"_s,
+                u"search: 0 articles found for \"nothing like it\""_s,
+                u"box: []"_s,
+                u"clear: Lorvo for Outlook \u2013 4 articles"_s,
+            } +
+            all +
+            QStringList{u"added: IPM.Post.HelpdeskKBArticle; opened: Caf\u00e9 Wi-Fi, (new)"_s};
+        QCOMPARE(lines, expected);
+    }
+
+    void homePageOutsideOutlook()
+    {
+        if (chromium().isEmpty())
+            QSKIP("Chromium is not installed (scripts/deps test installs it).");
+        const QString inbox = runHomePage({}, {});
+        QVERIFY2(inbox.contains(u"This page is the folder home page of the Lorvo for Outlook "
+                                "knowledge base"_s),
+                 qPrintable(inbox));
+        QCOMPARE(inbox.count(u"<p"_s), 1);
     }
 
     void formDefinition()
