@@ -14,6 +14,7 @@
 #include <QSaveFile>
 #include <QStringConverter>
 #include <QTextStream>
+#include <memory>
 #include <optional>
 
 using namespace Qt::StringLiterals;
@@ -92,14 +93,17 @@ QString emptyStore(const QString& in, const QString& out)
 
 int main(int argc, char* argv[])
 {
-    // Fonts need a GUI application; a build machine has no display.
-    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+    // Only drawing needs a GUI application (for fonts); a build machine has no display.
+    const bool drawing = argc > 1 && qstrcmp(argv[1], "picture") == 0;
+    if (drawing && !qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
+    const std::unique_ptr<QCoreApplication> app =
+        drawing ? std::make_unique<QGuiApplication>(argc, argv)
+                : std::make_unique<QCoreApplication>(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
 
     QString error;
-    if (args.size() == 3 && args.at(0) == "picture"_L1)
+    if (args.size() == 3 && drawing)
         error = lorvo::appfiles::writePicture(args.at(1), args.at(2));
     else if (args.size() == 3 && args.at(0) == "utf16"_L1)
         error = toUtf16(args.at(1), args.at(2));
