@@ -203,6 +203,18 @@ QString runHomePage(const QByteArray& beforeScript, const QByteArray& afterBody)
         .replace(u"&amp;"_s, u"&"_s);
 }
 
+// Runs lorvo-appfile; the exit code, with standard error for the failure message.
+int runTool(const QStringList& arguments, QString* errors = nullptr)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(LORVO_APPFILE_TOOL), arguments);
+    if (!tool.waitForFinished(60000))
+        return -1;
+    if (errors)
+        *errors = QString::fromLocal8Bit(tool.readAllStandardError());
+    return tool.exitStatus() == QProcess::NormalExit ? tool.exitCode() : -1;
+}
+
 struct Folder
 {
     QString name;
@@ -391,6 +403,49 @@ private slots:
         QVERIFY(text.count(u"\r\n"_s) > 40);
         QVERIFY(text.contains(u"LorvoArchive --generate"_s));
         QVERIFY(text.contains(u"\r\nInstalling\r\n"_s));
+    }
+
+    // Any line ends in, CRLF out; a byte-order mark in the source is not doubled; characters
+    // beyond the basic plane survive as surrogate pairs.
+    void utf16Conversion()
+    {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(u"in.md"_s), out = dir.filePath(u"out.txt"_s);
+        QFile source(in);
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write("\xef\xbb\xbf"
+                     "Caf\xc3\xa9 \xe2\x82\xac"
+                     "5\r\nunix\nold mac\rlast \xf0\x9f\x93\x9a");
+        source.close();
+        QCOMPARE(runTool({u"utf16"_s, in, out}), 0);
+        const QByteArray bytes = readBytes(out);
+        QVERIFY(bytes.startsWith("\xff\xfe"));
+        QVERIFY(!bytes.mid(2).startsWith("\xff\xfe"));
+        auto decode = QStringDecoder(QStringDecoder::Utf16LE);
+        QCOMPARE(QString(decode(bytes.mid(2))),
+                 u"Caf\u00e9 \u20ac5\r\nunix\r\nold mac\r\nlast \U0001F4DA"_s);
+    }
+
+    void toolRefusesBadInput()
+    {
+        QTemporaryDir dir;
+        const QString in = dir.filePath(u"latin1.md"_s), out = dir.filePath(u"out.txt"_s);
+        QFile source(in);
+        QVERIFY(source.open(QIODevice::WriteOnly));
+        source.write("Caf\xe9\n"); // Latin-1, not UTF-8
+        source.close();
+        QString errors;
+        QCOMPARE(runTool({u"utf16"_s, in, out}, &errors), 1);
+        QVERIFY2(errors.contains(u"is not UTF-8"_s), qPrintable(errors));
+        QVERIFY(!QFile::exists(out));
+
+        QCOMPARE(runTool({u"picture"_s, u"no-such-picture"_s, dir.filePath(u"x.gif"_s)}, &errors),
+                 1);
+        QVERIFY2(errors.contains(u"unknown picture"_s), qPrintable(errors));
+        QVERIFY(!QFile::exists(dir.filePath(u"x.gif"_s)));
+
+        QCOMPARE(runTool({u"empty-store"_s, dir.filePath(u"missing.json"_s), out}, &errors), 1);
+        QVERIFY(!QFile::exists(out));
     }
 
     void homePage()
