@@ -143,6 +143,122 @@ QStringList subfolderNames(const outlook::FolderPtr& folder)
 
 namespace {
 
+// An Outlook whose folders do not take a home page, as a folder without that permission on a
+// server: everything else goes to the local Outlook underneath.
+class NoHomePages
+{
+public:
+    class FolderW;
+    class FoldersW;
+
+    static outlook::FolderPtr wrap(outlook::FolderPtr inner)
+    {
+        return inner ? std::make_shared<FolderW>(std::move(inner)) : nullptr;
+    }
+    static outlook::FolderPtr unwrap(const outlook::FolderPtr& folder)
+    {
+        const auto* w = dynamic_cast<const FolderW*>(folder.get());
+        return w ? w->inner : folder;
+    }
+
+    class FoldersW final : public outlook::Folders
+    {
+    public:
+        explicit FoldersW(outlook::FoldersPtr f) : inner(std::move(f)) {}
+        int Count() override { return inner->Count(); }
+        outlook::FolderPtr Item(int index) override { return wrap(inner->Item(index)); }
+        outlook::FolderPtr Item(const QString& name) override { return wrap(inner->Item(name)); }
+        outlook::FolderPtr Add(const QString& name) override { return wrap(inner->Add(name)); }
+        void Remove(int index) override { inner->Remove(index); }
+        outlook::FoldersPtr inner;
+    };
+
+    class FolderW final : public outlook::Folder
+    {
+    public:
+        explicit FolderW(outlook::FolderPtr f) : inner(std::move(f)) {}
+        QString Name() override { return inner->Name(); }
+        void SetName(const QString& name) override { inner->SetName(name); }
+        outlook::FolderPtr Parent() override { return wrap(inner->Parent()); }
+        QString EntryID() override { return inner->EntryID(); }
+        QString StoreID() override { return inner->StoreID(); }
+        outlook::FoldersPtr Folders() override
+        {
+            return std::make_shared<FoldersW>(inner->Folders());
+        }
+        outlook::FolderPtr CopyTo(const outlook::FolderPtr& target) override
+        {
+            return wrap(inner->CopyTo(unwrap(target)));
+        }
+        qint32 DefaultItemType() override { return inner->DefaultItemType(); }
+        QString WebViewURL() override { return inner->WebViewURL(); }
+        void SetWebViewURL(const QString&) override
+        {
+            throw Error(err::PermissionDenied, u"You do not have permission for this folder."_s);
+        }
+        bool WebViewOn() override { return inner->WebViewOn(); }
+        void SetWebViewOn(bool on) override { inner->SetWebViewOn(on); }
+        outlook::ItemsPtr Items() override { return inner->Items(); }
+        outlook::FolderPtr inner;
+    };
+
+    class NameSpaceW final : public outlook::NameSpace
+    {
+    public:
+        explicit NameSpaceW(outlook::NameSpacePtr n) : inner(std::move(n)) {}
+        outlook::FolderPtr GetDefaultFolder(qint32 kind) override
+        {
+            return wrap(inner->GetDefaultFolder(kind));
+        }
+        outlook::FolderPtr PickFolder() override { return wrap(inner->PickFolder()); }
+        outlook::FoldersPtr Folders() override
+        {
+            return std::make_shared<FoldersW>(inner->Folders());
+        }
+        void AddStore(const QString& path) override { inner->AddStore(path); }
+        void RemoveStore(const outlook::FolderPtr& top) override
+        {
+            inner->RemoveStore(unwrap(top));
+        }
+        outlook::NameSpacePtr inner;
+    };
+
+    class ApplicationW final : public outlook::Application
+    {
+    public:
+        explicit ApplicationW(outlook::ApplicationPtr a) : inner(std::move(a)) {}
+        QString Version() override { return inner->Version(); }
+        outlook::NameSpacePtr GetNamespace(const QString& type) override
+        {
+            return std::make_shared<NameSpaceW>(inner->GetNamespace(type));
+        }
+        outlook::ExplorerPtr ActiveExplorer() override { return inner->ActiveExplorer(); }
+        outlook::ExplorersPtr Explorers() override { return inner->Explorers(); }
+        QString ActiveWindowCaption() override { return inner->ActiveWindowCaption(); }
+        outlook::MailItemPtr CreateItem(qint32 type) override { return inner->CreateItem(type); }
+        std::shared_ptr<outlook::Assistant> Assistant() override { return inner->Assistant(); }
+        outlook::ApplicationPtr inner;
+    };
+
+    class Provider final : public outlook::Provider
+    {
+    public:
+        explicit Provider(outlook::Provider& p) : inner(p) {}
+        outlook::ApplicationPtr GetRunning() override { return app(inner.GetRunning()); }
+        outlook::ApplicationPtr Create(const QString& name) override
+        {
+            return app(inner.Create(name));
+        }
+        outlook::Provider& inner;
+
+    private:
+        static outlook::ApplicationPtr app(outlook::ApplicationPtr a)
+        {
+            return a ? std::make_shared<ApplicationW>(std::move(a)) : nullptr;
+        }
+    };
+};
+
 const QString kProduct = u"Lorvo for Outlook"_s;
 
 // Runs the settings page's Next with the scripted answers; true when the program ended there.
@@ -503,6 +619,30 @@ void TestSetupFolder::homePageCheck()
              u"Setup will now exit."_s);
     QCOMPARE(messages[0].icon, Icon::Information);
     QCOMPARE(messages[0].title, kProduct);
+}
+
+void TestSetupFolder::homePageThatCannotBeSet()
+{
+    FolderFixture f;
+    QVERIFY(f.putTemplates());
+    NoHomePages::Provider outlook(*f.tr.outlook);
+    Runtime rt(Services{f.dialogs, f.tr.shell, f.tr.fs, f.tr.platform, f.tr.end, outlook},
+               setupTitle());
+    PageRecorder view;
+    Wizard wizard(rt, view);
+    wizard.modMain().state.gstrInstallPath = f.installPath;
+    wizard.showPage(Page::Settings);
+    f.dialogs.answerPick(allPublic()).answerInput(u"KB"_s);
+
+    QVERIFY(FolderFixture::ends([&] { wizard.next(Page::Settings); }));
+    QVERIFY(!view.visible.count(Page::Finish));
+    const auto messages = f.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages[0].text.startsWith(
+        u"The installation failed as the Outlook folder you have chosen/created does not:"_s));
+    const auto ns = f.freshNameSpace();
+    QVERIFY(!storeNames(*ns).contains(u"LorvoFilled"_s));
+    QVERIFY(at(ns, allPublic() + u"\\KB"_s)->WebViewURL().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestSetupFolder)

@@ -88,6 +88,7 @@ private Q_SLOTS:
     void staleTemplateStoreIsLeftAlone();
     void missingTemplateFile();
     void homePageCheck();
+    void homePageThatCannotBeSet();
 
     // Upgrade and repair (test_setup_folder_upgrade.cpp).
     void fileNameOf_data();
