@@ -6,6 +6,7 @@
 #include "shared/runtime.h"
 
 #include <QRandomGenerator>
+#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -111,6 +112,29 @@ QString fncBuildPage(cArticle& article)
     return text;
 }
 
+QString declareWindows1252(const QString& page)
+{
+    if (!page.contains("<meta"_L1, Qt::CaseInsensitive))
+        return page;
+    static const QRegularExpression meta(u"<meta\\b[^>]*>"_s,
+                                         QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression charset(u"(charset\\s*=\\s*[\"']?)[A-Za-z0-9_.:-]+"_s,
+                                            QRegularExpression::CaseInsensitiveOption);
+    QString result;
+    result.reserve(page.size());
+    qsizetype done = 0;
+    for (auto it = meta.globalMatch(page); it.hasNext();) {
+        const QRegularExpressionMatch m = it.next();
+        QString tag = m.captured();
+        tag.replace(charset, u"\\1windows-1252"_s);
+        result += QStringView(page).mid(done, m.capturedStart() - done);
+        result += tag;
+        done = m.capturedEnd();
+    }
+    result += QStringView(page).mid(done);
+    return result;
+}
+
 void subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
                   const std::function<QString()>& loadBody)
 {
@@ -123,7 +147,7 @@ void subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overw
         if (loadBody)
             article.Body = loadBody();
         t.step(20, u"Building the page "_s + path);
-        const QByteArray bytes = toWindows1252(fncBuildPage(article));
+        const QByteArray bytes = toWindows1252(declareWindows1252(fncBuildPage(article)));
         t.step(30, u"Writing file to "_s + path);
         // Written whole, so the old page is replaced only by a complete new one.
         rt.fs().writeFile(path, bytes);

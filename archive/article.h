@@ -52,6 +52,10 @@ QString pageHeader(const cArticle& article);
 /// attachments and back link, the stray "&#65535;" removed. The result is stored in Body too.
 QString fncBuildPage(cArticle& article);
 
+/// The page with every charset its meta tags declare set to windows-1252, the code page its
+/// bytes are written in (an item body often declares another one).
+QString declareWindows1252(const QString& page);
+
 /// subWriteHTML: writes the page at path unless a file exists there and overwrite is not 1.
 /// loadBody, when given, supplies Body just before the page is built (it is not called when the
 /// page is left as it is). Failures are reported under "subWriteHTML" (the program ends).

@@ -116,6 +116,7 @@ private slots:
     void writeHonoursOverwrite();
     void pageIsWindows1252WithReferences();
     void writeFailureIsReported();
+    void declaredCharsetMatchesBytes();
 
     // The table of contents' lines.
     void tocLines();

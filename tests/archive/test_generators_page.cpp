@@ -231,3 +231,25 @@ void GeneratorsTest::writeFailureIsReported()
     QVERIFY(t.end.ended);
     QVERIFY(t.rt->errors().errorText().contains(u"subWriteHTML"_s));
 }
+
+void GeneratorsTest::declaredCharsetMatchesBytes()
+{
+    QCOMPARE(declareWindows1252(u"<html><head><META http-equiv=Content-Type "
+                                "content=\"text/html; charset=utf-8\"><meta charset='UTF-8'>"
+                                "</head><body>charset=utf-8 stays in the text</body></html>"_s),
+             u"<html><head><META http-equiv=Content-Type content=\"text/html; "
+             "charset=windows-1252\"><meta charset='windows-1252'></head><body>charset=utf-8 "
+             "stays in the text</body></html>"_s);
+    const QString plain = u"<html><body>no meta</body></html>"_s;
+    QCOMPARE(declareWindows1252(plain), plain);
+
+    // The written page says what its bytes are.
+    lorvo::test::TestRuntime t;
+    cArticle a = sample();
+    a.Body = u"<head><meta http-equiv=Content-Type content=\"text/html; charset=utf-8\"></head>"
+             "<body>caf\u00e9</body>"_s;
+    subWriteHTML(*t.rt, t.path(u"p.htm"_s), a, 1);
+    const QByteArray bytes = readAll(t.path(u"p.htm"_s));
+    QVERIFY(bytes.contains("charset=windows-1252\">"));
+    QVERIFY(bytes.contains("caf\xe9</body>"));
+}
