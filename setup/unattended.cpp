@@ -182,7 +182,11 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
 {
     QCommandLineParser parser;
     parser.setApplicationDescription(
-        u"Installs Lorvo for Outlook without asking, or repairs an installation."_s);
+        u"Installs Lorvo for Outlook without asking, or repairs an installation:\n"
+        u"  LorvoSetup --unattended --install-dir DIR --parent FOLDER-PATH --name NAME "
+        u"[--example-data]\n"
+        u"  LorvoSetup --unattended --repair FOLDER-PATH\n"
+        u"Without arguments the setup wizard starts."_s);
     const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"Shows this help."_s);
     parser.addOptions({
         help,
@@ -263,6 +267,13 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
         if (!folder) {
             err << kProgram << ": there is no Outlook folder '" << request.folderPath << "'"
                 << Qt::endl;
+            return 1;
+        }
+        // The wizard would ask whether to overwrite: nobody is asked to, so stop before writing.
+        if (!request.repair &&
+            folderAtFullPath(*session.goNameSpace, request.folderPath + u'\\' + request.name)) {
+            err << kProgram << ": a folder named '" << request.name << "' already exists in '"
+                << request.folderPath << "'; remove it or choose another --name" << Qt::endl;
             return 1;
         }
         if (request.repair) {
