@@ -1,5 +1,6 @@
 // LorvoArchive: publishes the knowledge-base folder as a static web site.
 
+#include "archive/cli.h"
 #include "archive/conversion.h"
 #include "archive/generators.h"
 #include "archive/gui/frmmain.h"
@@ -14,12 +15,37 @@
 #include "shared/runtime.h"
 
 #include <QApplication>
+#include <QTextStream>
 
 using namespace Qt::StringLiterals;
 using namespace lorvo;
 
+namespace {
+
+// Publishing from the command line: no window, so no display is needed.
+int commandLineMain(int argc, char* argv[])
+{
+    QCoreApplication app(argc, argv);
+    archive::QtImageCodec codec;
+    archive::QSettingsBackend settingsStore;
+    const auto makeOutlook = [](Dialogs& dialogs, Shell& shell) {
+        return std::unique_ptr<outlook::Provider>(std::make_unique<localoutlook::Provider>(
+            localoutlook::defaultProfilePath(), dialogs, shell));
+    };
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    return archive::runCommandLine(QCoreApplication::arguments(),
+                                   {makeOutlook, codec, settingsStore, standardErrorIsTerminal()},
+                                   out, err);
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
+    if (archive::isCommandLineMode(argc))
+        return commandLineMain(argc, argv);
+
     QApplication app(argc, argv);
     subInitCommonControls();
 

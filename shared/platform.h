@@ -5,15 +5,31 @@
 
 #include <QString>
 
-namespace lorvo {
-
 #if LORVO_PLATFORM_WINDOWS
+#include <io.h>
+namespace lorvo {
 inline constexpr bool kWindows = true;
 inline constexpr const char kExecutableSuffix[] = ".exe";
+/// Whether standard error is a terminal (a console) rather than a file or a pipe.
+inline bool standardErrorIsTerminal()
+{
+    return _isatty(2) != 0;
+}
+} // namespace lorvo
 #else
+#include <unistd.h>
+namespace lorvo {
 inline constexpr bool kWindows = false;
 inline constexpr const char kExecutableSuffix[] = "";
+/// Whether standard error is a terminal (a console) rather than a file or a pipe.
+inline bool standardErrorIsTerminal()
+{
+    return isatty(STDERR_FILENO) != 0;
+}
+} // namespace lorvo
 #endif
+
+namespace lorvo {
 
 struct OsVersion
 {
@@ -59,7 +75,8 @@ class ProgramEnd
 {
 public:
     virtual ~ProgramEnd() = default;
-    /// Unloads every window and ends the process with the code (no return to the event loop's work).
+    /// Unloads every window and ends the process with the code (no return to the event loop's
+    /// work).
     virtual void endProgram(int exitCode) = 0;
     /// Whether the program has been told to end.
     virtual bool hasEnded() const = 0;

@@ -1,0 +1,457 @@
+#include "archive/cli.h"
+
+#include "archive/collection.h"
+#include "archive/generators.h"
+#include "archive/imaging.h"
+#include "archive/mainwindowlogic.h"
+#include "archive/settings.h"
+#include "shared/outlooksession.h"
+#include "shared/runtime.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QTemporaryFile>
+#include <QTextStream>
+#include <algorithm>
+#include <functional>
+#include <optional>
+
+using namespace Qt::StringLiterals;
+
+namespace lorvo::archive {
+
+namespace {
+
+const QString kProgram = u"LorvoArchive"_s;
+
+// The long options, without their dashes.
+const QString kGenerate = u"generate"_s;
+const QString kDestination = u"destination"_s;
+const QString kGroup = u"group"_s;
+const QString kNaming = u"naming"_s;
+const QString kStart = u"start"_s;
+const QString kToc = u"toc"_s;
+const QString kCollapsible = u"collapsible"_s;
+const QString kCollapseInitially = u"collapse-initially"_s;
+const QString kAttachments = u"attachments"_s;
+const QString kOverwrite = u"overwrite"_s;
+const QString kCategory = u"category"_s;
+const QString kType = u"type"_s;
+
+// A wrong argument: the message has been printed; exit code 2.
+struct UsageError
+{
+    QString message;
+};
+
+// A failed run: the message has been printed; exit code 1.
+struct Failure
+{
+    QString message;
+};
+
+QString asLines(QString text)
+{
+    return text.replace(u"\r\n"_s, u"\n"_s);
+}
+
+// Nobody is there to answer: the run ends at the first question or message, with its text.
+class NoAnswerDialogs final : public Dialogs
+{
+public:
+    explicit NoAnswerDialogs(QTextStream& err) : m_err(err) {}
+
+    std::function<void()> beforeMessage; // ends a progress bar's line
+
+    Answer messageBox(const MessageBoxRequest& request) override
+    {
+        refuse(request.title + u": "_s + asLines(request.text));
+    }
+    QString inputBox(const QString& prompt, const QString& title, const QString&, QObject*) override
+    {
+        refuse(title + u": "_s + asLines(prompt));
+    }
+    QString browseForFolder(const FolderBrowseRequest& request) override
+    {
+        refuse(u"a folder browser: "_s + request.title);
+    }
+    outlook::FolderPtr pickOutlookFolder(outlook::NameSpace&, QObject*) override
+    {
+        refuse(u"Outlook's folder picker"_s);
+    }
+
+    bool failed() const { return m_failed; }
+
+private:
+    [[noreturn]] void refuse(const QString& what)
+    {
+        m_failed = true;
+        if (beforeMessage)
+            beforeMessage();
+        m_err << kProgram << ": stopped at " << what << Qt::endl;
+        // Unwinds through every procedure on the way, as the end of the program does.
+        throw ProgramEnded{1};
+    }
+
+    QTextStream& m_err;
+    bool m_failed = false;
+};
+
+// Nothing is opened on a desktop: the run may be scheduled on a machine nobody watches.
+class NoDesktopShell final : public Shell
+{
+public:
+    int open(const QString&, WindowStyle) override { return 0; }
+    void run(const QString& commandLine, WindowStyle) override
+    {
+        throw Error(err::PermissionDenied,
+                    u"No program is started from the command line: "_s + commandLine);
+    }
+    QString browserCommand() override { return {}; }
+    bool available() override { return false; }
+};
+
+class RunEnd final : public ProgramEnd
+{
+public:
+    void endProgram(int) override { m_ended = true; }
+    bool hasEnded() const override { return m_ended; }
+
+private:
+    bool m_ended = false;
+};
+
+// The window's state as a progress report on stderr: a bar redrawn in place on a terminal, one
+// line per step where stderr goes to a file or a scheduler's log.
+class ProgressView final : public MainView
+{
+public:
+    ProgressView(const MainWindowLogic& logic, QTextStream& err, bool bar)
+        : m_logic(logic), m_err(err), m_bar(bar)
+    {
+    }
+
+    // Whether a generation got as far as its progress: past the start checks.
+    bool started() const { return m_started; }
+
+    // Ends the bar's line so that a message starts on its own.
+    void endLine()
+    {
+        if (m_shown && m_bar)
+            m_err << Qt::endl;
+        m_shown = false;
+        m_last = -1;
+    }
+
+    void render() override
+    {
+        const MainState& s = m_logic.state();
+        if (!s.progressVisible) {
+            endLine();
+            return;
+        }
+        if (m_shown && s.progressValue == m_last)
+            return;
+        m_started = true;
+        m_shown = true;
+        m_last = s.progressValue;
+        const int maximum = qMax(s.progressMaximum, 1);
+        const int value = qBound(0, s.progressValue, maximum);
+        if (m_bar) {
+            constexpr int width = 30;
+            const int filled = value * width / maximum;
+            m_err << "\rPublishing [" << QString(filled, u'#') << QString(width - filled, u' ')
+                  << "] " << value << '/' << s.progressMaximum;
+            m_err.flush();
+        } else {
+            m_err << "Publishing: " << value << '/' << s.progressMaximum << Qt::endl;
+        }
+    }
+    void processEvents() override { QCoreApplication::processEvents(); }
+    QObject* window() override { return nullptr; }
+
+private:
+    const MainWindowLogic& m_logic;
+    QTextStream& m_err;
+    bool m_bar;
+    bool m_started = false;
+    bool m_shown = false;
+    int m_last = -1;
+};
+
+// One of two words, as option index 0 or 1.
+int choice(const QCommandLineParser& parser, const QString& option, const QString& first,
+           const QString& second)
+{
+    const QString value = parser.value(option).trimmed().toLower();
+    if (value == first)
+        return 0;
+    if (value == second)
+        return 1;
+    throw UsageError{u"--"_s + option + u" takes "_s + first + u" or "_s + second + u", not '"_s +
+                     parser.value(option) + u"'"_s};
+}
+
+// A check box's state: 0 clear, 1 checked.
+int onOff(const QCommandLineParser& parser, const QString& option)
+{
+    return 1 - choice(parser, option, u"on"_s, u"off"_s);
+}
+
+// The start number as the window's box holds it: one to five digits.
+QString startNumber(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    const bool digits =
+        !trimmed.isEmpty() && trimmed.size() <= 5 &&
+        std::all_of(trimmed.begin(), trimmed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
+    if (!digits)
+        throw UsageError{u"--start takes a whole number from 0 to 99999, not '"_s + text + u"'"_s};
+    return trimmed;
+}
+
+// The destination must exist and take new files before anything is read or written.
+QString checkedDestination(const QString& typed)
+{
+    const QFileInfo info(typed.trimmed());
+    if (typed.trimmed().isEmpty())
+        throw Failure{u"no destination folder: give --destination DIR, or choose one in the "
+                      u"window first"_s};
+    if (!info.isDir())
+        throw Failure{u"the destination folder "_s + QDir::toNativeSeparators(typed) +
+                      u" does not exist"_s};
+    QTemporaryFile probe(info.absoluteFilePath() + u"/.lorvo-XXXXXX"_s);
+    if (!probe.open())
+        throw Failure{u"the destination folder "_s +
+                      QDir::toNativeSeparators(info.absoluteFilePath()) +
+                      u" cannot be written: "_s + probe.errorString()};
+    return QDir::toNativeSeparators(info.absoluteFilePath());
+}
+
+// Selects exactly the named entries of a list; an unknown name is an error.
+void selectOnly(MainWindowLogic& logic, ListId id, const QList<ListEntry>& entries,
+                const QStringList& wanted, const QString& option)
+{
+    QList<bool> chosen(entries.size(), false);
+    for (const QString& name : wanted) {
+        bool found = false;
+        for (qsizetype row = 0; row < entries.size(); ++row) {
+            if (entries.at(row).text.trimmed().compare(name.trimmed(), Qt::CaseInsensitive) == 0) {
+                chosen[row] = true;
+                found = true;
+            }
+        }
+        if (!found) {
+            QStringList known;
+            for (const ListEntry& entry : entries)
+                known.append(entry.text);
+            throw Failure{u"no article has the "_s + option + u" '"_s + name.trimmed() +
+                          u"'; the knowledge base has: "_s + known.join(u", "_s)};
+        }
+    }
+    for (qsizetype row = 0; row < entries.size(); ++row)
+        logic.listSelectionChanged(id, int(row), chosen.at(row));
+}
+
+void addOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        u"Publishes the knowledge-base folder as a static web site. Started without arguments, "
+        u"LorvoArchive opens its window.\n\nWith --generate it publishes without the window and "
+        u"without asking anything. The knowledge-base folder is the one Outlook's window shows. "
+        u"Options left out take the values last saved in the window; nothing is saved back. The "
+        u"path of index.htm is printed on stdout; progress and problems go to stderr. Exit code: "
+        u"0 published, 1 failed, 2 wrong arguments."_s);
+    parser.addOptions({
+        {QStringList{u"h"_s, u"help"_s}, u"Shows this help."_s},
+        {kGenerate, u"Publishes without the window."_s},
+        {kDestination, u"The existing folder to write the web site to."_s, u"DIR"_s},
+        {kGroup,
+         u"category-type: an outline grouped by problem category and type; none: one flat "
+         u"list of every article."_s,
+         u"category-type|none"_s},
+        {kNaming, u"Names the pages after the article's subject or with running numbers."_s,
+         u"subject|number"_s},
+        {kStart, u"The number before the first numbered page (0 to 99999)."_s, u"N"_s},
+        {kToc, u"Puts a link back to index.htm on every page."_s, u"on|off"_s},
+        {kCollapsible, u"Lets the outline fold and unfold in the browser."_s, u"on|off"_s},
+        {kCollapseInitially, u"Shows the foldable outline folded."_s, u"on|off"_s},
+        {kAttachments, u"Converts the article bodies and saves the attachments."_s, u"on|off"_s},
+        {kOverwrite, u"Writes pages that exist already again."_s, u"on|off"_s},
+        {kCategory,
+         u"Publishes this problem category (repeat for more; default: all). Outline only."_s,
+         u"TEXT"_s},
+        {kType, u"Publishes this problem type (repeat for more; default: all). Outline only."_s,
+         u"TEXT"_s},
+    });
+}
+
+// What the command line asks for, checked before anything is read or written.
+struct Request
+{
+    std::optional<QString> destination;
+    std::optional<int> group;
+    std::optional<int> naming;
+    std::optional<QString> start;
+    std::optional<int> toc, collapsible, collapseInitially, attachments, overwrite;
+    QStringList categories;
+    QStringList types;
+};
+
+Request readRequest(const QCommandLineParser& parser)
+{
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError{u"unexpected argument: "_s + parser.positionalArguments().constFirst()};
+    if (!parser.isSet(kGenerate))
+        throw UsageError{u"the command line needs --generate; without arguments the window "
+                         u"opens"_s};
+    Request r;
+    if (parser.isSet(kDestination))
+        r.destination = parser.value(kDestination);
+    if (parser.isSet(kGroup))
+        r.group = choice(parser, kGroup, u"category-type"_s, u"none"_s);
+    if (parser.isSet(kNaming))
+        r.naming = choice(parser, kNaming, u"subject"_s, u"number"_s);
+    if (parser.isSet(kStart))
+        r.start = startNumber(parser.value(kStart));
+    const auto flag = [&](const QString& option, std::optional<int>& into) {
+        if (parser.isSet(option))
+            into = onOff(parser, option);
+    };
+    flag(kToc, r.toc);
+    flag(kCollapsible, r.collapsible);
+    flag(kCollapseInitially, r.collapseInitially);
+    flag(kAttachments, r.attachments);
+    flag(kOverwrite, r.overwrite);
+    r.categories = parser.values(kCategory);
+    r.types = parser.values(kType);
+    return r;
+}
+
+// The window's logic, loaded as at start-up and set as the command line asks.
+void applyRequest(MainWindowLogic& logic, const Request& r)
+{
+    if (r.destination)
+        logic.destinationEdited(*r.destination);
+    if (r.naming)
+        logic.optNamingClick(*r.naming);
+    if (r.start)
+        logic.numberingEdited(*r.start);
+    const auto set = [&](Check check, const std::optional<int>& value) {
+        if (value)
+            logic.checkClick(check, *value);
+    };
+    set(Check::ExtractIndexPage, r.toc);
+    set(Check::Collapse, r.collapsible);
+    set(Check::CollapseInitially, r.collapseInitially);
+    set(Check::Attachments, r.attachments);
+    set(Check::Overwrite, r.overwrite);
+    // Nobody is at the desktop to look at the result.
+    logic.checkClick(Check::Run, 0);
+    if (r.group)
+        logic.optGroupClick(*r.group);
+
+    if (logic.state().group == 0 && logic.collection().categories.isEmpty())
+        throw Failure{u"the articles name no problem category, so they cannot be grouped: "
+                      u"use --group none"_s};
+    if (logic.state().group != 0 && !(r.categories.isEmpty() && r.types.isEmpty()))
+        throw UsageError{u"--category and --type choose what the outline shows; with --group "
+                         u"none every article is published"_s};
+    if (!r.categories.isEmpty())
+        selectOnly(logic, ListId::Category, logic.collection().categories.entries(), r.categories,
+                   u"problem category"_s);
+    if (!r.types.isEmpty())
+        selectOnly(logic, ListId::Type, logic.collection().types.entries(), r.types,
+                   u"problem type"_s);
+}
+
+} // namespace
+
+bool isCommandLineMode(int argc)
+{
+    return argc > 1;
+}
+
+int runCommandLine(const QStringList& arguments, const CommandLineServices& services,
+                   QTextStream& out, QTextStream& err)
+{
+    QCommandLineParser parser;
+    addOptions(parser);
+    const auto usage = [&](const QString& problem) {
+        err << kProgram << ": " << problem << Qt::endl
+            << u"Run \"LorvoArchive --help\" to see the options."_s << Qt::endl;
+        return 2;
+    };
+    if (!parser.parse(arguments))
+        return usage(parser.errorText());
+    if (parser.isSet(u"help"_s)) {
+        out << parser.helpText();
+        out.flush();
+        return 0;
+    }
+
+    NoAnswerDialogs dialogs(err);
+    NoDesktopShell shell;
+    LocalFileSystem fs;
+    HostPlatform platform;
+    RunEnd end;
+    QString index;
+    bool completed = false;
+    try {
+        const Request request = readRequest(parser);
+        if (request.destination)
+            checkedDestination(*request.destination);
+
+        const std::unique_ptr<outlook::Provider> provider = services.makeOutlook(dialogs, shell);
+        Runtime rt(Services{dialogs, shell, fs, platform, end, *provider}, kProgram);
+        Settings settings(services.settings);
+        ArticleCollection collection(rt);
+        Generators generators(rt, collection, services.codec);
+        MainWindowLogic logic(rt, settings, services.codec, collection, &generators.flat,
+                              &generators.outline);
+        ProgressView view(logic, err, services.progressBar);
+        dialogs.beforeMessage = [&view] { view.endLine(); };
+
+        // Only the folder Outlook shows: a scheduled run has nobody to pick another one.
+        OutlookSession& session = rt.session();
+        session.subConnectOutlook(outlook::olFolderInbox);
+        session.subGetRootCurrent(outlook::olFolderCalendar);
+        if (!ArticleCollection::isKnowledgeBaseFolder(session.goCurrentFolder))
+            throw Failure{u"Failed to get Knowledge Base Folder! Outlook's window does not show "
+                          u"one; show it there, or create one with LorvoSetup."_s};
+
+        logic.formLoad();
+        applyRequest(logic, request);
+        const QString destination = checkedDestination(logic.state().destination);
+        logic.destinationEdited(destination);
+        index = QDir::toNativeSeparators(destination + u"/index.htm"_s);
+
+        logic.setView(&view);
+        logic.cmdGenerateClick();
+        view.endLine();
+        logic.setView(nullptr);
+        completed = view.started() && QFileInfo::exists(index);
+    } catch (const UsageError& e) {
+        return usage(e.message);
+    } catch (const Failure& e) {
+        err << kProgram << ": " << e.message << Qt::endl;
+        return 1;
+    } catch (const ProgramEnded&) {
+        // A message nobody can answer (already printed), or the end of the program.
+    } catch (const std::exception& e) {
+        err << kProgram << ": " << toError(e).description() << Qt::endl;
+        return 1;
+    }
+    if (dialogs.failed())
+        return 1;
+    if (!completed) {
+        err << kProgram << ": the run ended before the web site was written." << Qt::endl;
+        return 1;
+    }
+    out << index << Qt::endl;
+    return 0;
+}
+
+} // namespace lorvo::archive
