@@ -42,10 +42,24 @@ QString fncStripInvalidCharacters(const QString& text)
     return u"NULL_"_s + QString::number(double(random), 'g', 7);
 }
 
+namespace {
+
+// Windows opens a device, not a file, for these names whatever their extension.
+bool isReservedDeviceName(const QString& stem)
+{
+    static const QRegularExpression reserved(u"^(CON|PRN|AUX|NUL|COM[1-9]|LPT[1-9])(\\..*)?$"_s,
+                                             QRegularExpression::CaseInsensitiveOption);
+    return reserved.match(stem.trimmed()).hasMatch();
+}
+
+} // namespace
+
 QString fncPageName(int namingScheme, const QString& subject, qint32 number)
 {
-    const QString stem =
+    QString stem =
         namingScheme == 0 ? fncStripInvalidCharacters(subject.trimmed()) : QString::number(number);
+    if (isReservedDeviceName(stem))
+        stem += u'_';
     return stem + u".htm"_s;
 }
 

@@ -32,7 +32,8 @@ struct cArticle
 /// characters) removed; "NULL_" + a random number when only blanks are left.
 QString fncStripInvalidCharacters(const QString& text);
 
-/// The page's name without path: the cleaned subject (namingScheme 0) or the number, + ".htm".
+/// The page's name without path: the cleaned subject (namingScheme 0) or the number, + ".htm";
+/// a Windows device name (CON, NUL, LPT1, ...) gets "_" after it.
 QString fncPageName(int namingScheme, const QString& subject, qint32 number);
 
 /// destination/name, cut to its first 245 characters + ".htm" when it reaches 250 characters

@@ -67,6 +67,11 @@ void GeneratorsTest::pageNames()
     QCOMPARE(fncPageName(1, u"A? b"_s, 1001), u"1001.htm"_s);
     QCOMPARE(fncPageName(1, u"A? b"_s, 40000), u"40000.htm"_s);
     QCOMPARE(fncPagePath(u"/d"_s, u"x.htm"_s), u"/d/x.htm"_s);
+    // Device names of Windows get a suffix; names that merely start like them do not.
+    QCOMPARE(fncPageName(0, u"con"_s, 1), u"con_.htm"_s);
+    QCOMPARE(fncPageName(0, u"LPT1.txt"_s, 1), u"LPT1.txt_.htm"_s);
+    QCOMPARE(fncPageName(0, u"Console"_s, 1), u"Console.htm"_s);
+    QCOMPARE(fncPageName(0, u"COM10"_s, 1), u"COM10.htm"_s);
 }
 
 void GeneratorsTest::longPathsAreCut()
