@@ -19,7 +19,7 @@ using namespace Qt::StringLiterals;
 namespace lorvo::appfiles {
 namespace {
 
-// The home page's own background colour; the logo's corners blend into it.
+// The home page's own background colour, where the background gradient ends.
 const QColor kPageColour(0xec, 0xe9, 0xd8);
 
 QFont uiFont(int pixelSize, bool bold = false)
@@ -44,7 +44,10 @@ void paintBackground(QPainter& p, const QSize& size)
 
 void paintLogo(QPainter& p, const QSize& size)
 {
-    p.fillRect(QRect(QPoint(0, 0), size), kPageColour);
+    // Transparent corners: the logo stands on the page's gradient.
+    p.setCompositionMode(QPainter::CompositionMode_Source);
+    p.fillRect(QRect(QPoint(0, 0), size), Qt::transparent);
+    p.setCompositionMode(QPainter::CompositionMode_SourceOver);
     p.setRenderHint(QPainter::Antialiasing);
     const QRectF card = QRectF(QPointF(0, 0), QSizeF(size)).adjusted(4.5, 4.5, -4.5, -4.5);
     QLinearGradient fill(card.topLeft(), card.bottomLeft());
