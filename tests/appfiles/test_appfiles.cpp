@@ -3,6 +3,7 @@
 #include "localoutlook/localoutlook.h"
 #include "setup/appfiles/gifencoder.h"
 #include "shared/outlook.h"
+#include "tests/support/headlessbrowser.h"
 #include "tests/support/testsupport.h"
 
 #include <QBuffer>
@@ -22,6 +23,9 @@
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
+using lorvo::test::chromium;
+using lorvo::test::dumpDom;
+using lorvo::test::probeResult;
 
 namespace {
 
@@ -148,16 +152,6 @@ window.addEventListener("load", function () {
 });
 </script>)js";
 
-QString chromium()
-{
-    for (const QString& name : {u"chromium"_s, u"chromium-browser"_s, u"google-chrome"_s}) {
-        const QString found = QStandardPaths::findExecutable(name);
-        if (!found.isEmpty())
-            return found;
-    }
-    return {};
-}
-
 // Loads a copy of the home page in headless Chromium, with markup put before its own script and
 // after its body, and returns the text the probe left in <pre id="result"> (or else the content
 // of spaInbox).
@@ -172,30 +166,16 @@ QString runHomePage(const QByteArray& beforeScript, const QByteArray& afterBody)
         return u"cannot write the page"_s;
     file.close();
 
-    QTemporaryDir profile;
-    QProcess browser;
-    browser.setProgram(chromium());
-    browser.setArguments({u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s,
-                          u"--disable-background-networking"_s, u"--disable-component-update"_s,
-                          u"--disable-sync"_s, u"--no-first-run"_s,
-                          u"--user-data-dir="_s + profile.path(), u"--virtual-time-budget=5000"_s,
-                          u"--dump-dom"_s, QUrl::fromLocalFile(file.fileName()).toString()});
-    browser.start();
-    if (!browser.waitForFinished(120000)) {
-        browser.kill();
-        browser.waitForFinished();
-        return u"Chromium did not finish"_s;
-    }
-    const QString dom = QString::fromUtf8(browser.readAllStandardOutput());
-    static const QRegularExpression result(u"<pre id=\"result\">(.*?)</pre>"_s,
-                                           QRegularExpression::DotMatchesEverythingOption);
+    QString error;
+    const QString dom = dumpDom(file.fileName(), &error);
+    QString text = probeResult(dom);
+    if (!text.isEmpty())
+        return text;
     static const QRegularExpression inbox(u"<div id=\"spaInbox\">(.*?)</div>"_s,
                                           QRegularExpression::DotMatchesEverythingOption);
-    auto match = result.match(dom);
+    const auto match = inbox.match(dom);
     if (!match.hasMatch())
-        match = inbox.match(dom);
-    if (!match.hasMatch())
-        return u"no result: "_s + QString::fromLocal8Bit(browser.readAllStandardError());
+        return u"no result: "_s + error;
     return match.captured(1)
         .replace(u"&lt;"_s, u"<"_s)
         .replace(u"&gt;"_s, u">"_s)

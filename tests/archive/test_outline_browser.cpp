@@ -5,6 +5,7 @@
 
 #include "archive/encoding.h"
 #include "archive/toc.h"
+#include "tests/support/headlessbrowser.h"
 #include "tests/support/testsupport.h"
 
 #include <QDir>
@@ -19,6 +20,7 @@
 using namespace Qt::StringLiterals;
 using namespace lorvo::archive;
 using lorvo::test::TestRuntime;
+using namespace lorvo::test;
 
 namespace {
 
@@ -47,16 +49,6 @@ window.addEventListener('load', function () {
   document.body.appendChild(pre);
 });
 </script>)";
-
-QString chromium()
-{
-    for (const QString& name : {u"chromium"_s, u"chromium-browser"_s, u"google-chrome"_s}) {
-        const QString found = QStandardPaths::findExecutable(name);
-        if (!found.isEmpty())
-            return found;
-    }
-    return {};
-}
 
 // The category and type headers and article lines of the outline, as the outline generator
 // writes them for a collapsible table of contents; ids let the probe find the entries.
@@ -99,31 +91,13 @@ private:
         sink->commit();
         subExtractFilesFromResource(*t.rt, site, 1);
 
-        QTemporaryDir profile;
-        QProcess process;
-        process.setProgram(browser);
-        process.setArguments({u"--headless"_s, u"--no-sandbox"_s, u"--disable-gpu"_s,
-                              u"--disable-background-networking"_s, u"--disable-component-update"_s,
-                              u"--disable-sync"_s, u"--no-first-run"_s,
-                              u"--user-data-dir="_s + profile.path(),
-                              u"--virtual-time-budget=5000"_s, u"--dump-dom"_s,
-                              QUrl::fromLocalFile(site + u"/index.htm"_s).toString()});
-        process.start();
-        if (!process.waitForFinished(120000)) {
-            process.kill();
-            process.waitForFinished();
-            qWarning("Chromium did not finish");
-            return {u"no answer"_s};
-        }
-        const QString dom = QString::fromUtf8(process.readAllStandardOutput());
-        static const QRegularExpression result(u"<pre id=\"result\">(.*?)</pre>"_s,
-                                               QRegularExpression::DotMatchesEverythingOption);
-        const auto m = result.match(dom);
-        if (!m.hasMatch()) {
-            qWarning("%s", process.readAllStandardError().constData());
+        QString error;
+        const QString result = probeResult(dumpDom(site + u"/index.htm"_s, &error));
+        if (result.isEmpty()) {
+            qWarning("%s", qPrintable(error));
             return {u"no result"_s};
         }
-        return m.captured(1).split(u'\n');
+        return result.split(u'\n');
     }
 
 private slots:
