@@ -5,6 +5,7 @@
 #include "archive/imaging.h"
 #include "archive/mainwindowlogic.h"
 #include "archive/settings.h"
+#include "shared/commandline.h"
 #include "shared/outlooksession.h"
 #include "shared/runtime.h"
 
@@ -40,87 +41,16 @@ const QString kOverwrite = u"overwrite"_s;
 const QString kCategory = u"category"_s;
 const QString kType = u"type"_s;
 
-// A wrong argument: the message has been printed; exit code 2.
+// A wrong argument: its message is printed with a pointer to --help; exit code 2.
 struct UsageError
 {
     QString message;
 };
 
-// A failed run: the message has been printed; exit code 1.
+// A failed run: its message is printed; exit code 1.
 struct Failure
 {
     QString message;
-};
-
-QString asLines(QString text)
-{
-    return text.replace(u"\r\n"_s, u"\n"_s);
-}
-
-// Nobody is there to answer: the run ends at the first question or message, with its text.
-class NoAnswerDialogs final : public Dialogs
-{
-public:
-    explicit NoAnswerDialogs(QTextStream& err) : m_err(err) {}
-
-    std::function<void()> beforeMessage; // ends a progress bar's line
-
-    Answer messageBox(const MessageBoxRequest& request) override
-    {
-        refuse(request.title + u": "_s + asLines(request.text));
-    }
-    QString inputBox(const QString& prompt, const QString& title, const QString&, QObject*) override
-    {
-        refuse(title + u": "_s + asLines(prompt));
-    }
-    QString browseForFolder(const FolderBrowseRequest& request) override
-    {
-        refuse(u"a folder browser: "_s + request.title);
-    }
-    outlook::FolderPtr pickOutlookFolder(outlook::NameSpace&, QObject*) override
-    {
-        refuse(u"Outlook's folder picker"_s);
-    }
-
-    bool failed() const { return m_failed; }
-
-private:
-    [[noreturn]] void refuse(const QString& what)
-    {
-        m_failed = true;
-        if (beforeMessage)
-            beforeMessage();
-        m_err << kProgram << ": stopped at " << what << Qt::endl;
-        // Unwinds through every procedure on the way, as the end of the program does.
-        throw ProgramEnded{1};
-    }
-
-    QTextStream& m_err;
-    bool m_failed = false;
-};
-
-// Nothing is opened on a desktop: the run may be scheduled on a machine nobody watches.
-class NoDesktopShell final : public Shell
-{
-public:
-    int open(const QString&, WindowStyle) override { return 0; }
-    void run(const QString& commandLine, WindowStyle) override
-    {
-        throw Error(err::PermissionDenied,
-                    u"No program is started from the command line: "_s + commandLine);
-    }
-    QString browserCommand() override { return {}; }
-    bool available() override { return false; }
-};
-
-class RunEnd final : public ProgramEnd
-{
-public:
-    void endProgram(int) override { m_ended = true; }
-    bool hasEnded() const override { return m_ended; }
-
-private:
-    bool m_ended = false;
 };
 
 // The window's state as a progress report on stderr: a bar redrawn in place on a terminal, one
@@ -392,11 +322,12 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
         return 0;
     }
 
-    NoAnswerDialogs dialogs(err);
-    NoDesktopShell shell;
+    NoAnswerDialogs dialogs(err, kProgram);
+    // Nothing is opened on a desktop: the run may be scheduled on a machine nobody watches.
+    CommandLineShell shell(err, kProgram);
     LocalFileSystem fs;
     HostPlatform platform;
-    RunEnd end;
+    CommandLineEnd end;
     QString index;
     bool completed = false;
     try {
@@ -412,7 +343,7 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
         MainWindowLogic logic(rt, settings, services.codec, collection, &generators.flat,
                               &generators.outline);
         ProgressView view(logic, err, services.progressBar);
-        dialogs.beforeMessage = [&view] { view.endLine(); };
+        dialogs.beforeRefusal = [&view] { view.endLine(); };
 
         // Only the folder Outlook shows: a scheduled run has nobody to pick another one.
         OutlookSession& session = rt.session();

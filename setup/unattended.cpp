@@ -26,33 +26,6 @@ const QString kName = u"name"_s;
 const QString kExampleData = u"example-data"_s;
 const QString kRepair = u"repair"_s;
 
-QString asLines(QString text)
-{
-    return text.replace(u"\r\n"_s, u"\n"_s);
-}
-
-// Nobody watches the run: nothing is opened on a desktop.
-class CommandLineShell final : public Shell
-{
-public:
-    explicit CommandLineShell(QTextStream& out) : m_out(out) {}
-    int open(const QString& pathOrAddress, WindowStyle) override
-    {
-        m_out << kProgram << ": not opened in an unattended run: " << pathOrAddress << Qt::endl;
-        return 0;
-    }
-    void run(const QString& commandLine, WindowStyle) override
-    {
-        throw Error(err::PermissionDenied,
-                    u"No program is started in an unattended run: "_s + commandLine);
-    }
-    QString browserCommand() override { return {}; }
-    bool available() override { return false; }
-
-private:
-    QTextStream& m_out;
-};
-
 // No windows: pages are neither shown nor hidden.
 class NoWindows final : public PageNavigator
 {
@@ -61,22 +34,6 @@ public:
     void hidePage(Page) override {}
     QObject* pageWindow(Page) override { return nullptr; }
     void processEvents() override { QCoreApplication::processEvents(); }
-};
-
-// The end of the run: recorded, and main() returns the code.
-class RunEnd final : public ProgramEnd
-{
-public:
-    void endProgram(int exitCode) override
-    {
-        m_ended = true;
-        m_exitCode = exitCode;
-    }
-    bool hasEnded() const override { return m_ended; }
-
-private:
-    bool m_ended = false;
-    int m_exitCode = 0;
 };
 
 struct Request
@@ -137,22 +94,9 @@ outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString
 }
 
 UnattendedDialogs::UnattendedDialogs(QTextStream& err, QString pickPath, QString inputText)
-    : m_err(err), m_pickPath(std::move(pickPath)), m_inputText(std::move(inputText))
+    : NoAnswerDialogs(err, kProgram), m_pickPath(std::move(pickPath)),
+      m_inputText(std::move(inputText))
 {
-}
-
-void UnattendedDialogs::refuse(const QString& what)
-{
-    m_failed = true;
-    m_err << kProgram << ": " << what << Qt::endl;
-    // Nobody can answer: the run ends here, unwinding through every procedure on the way.
-    throw ProgramEnded{1};
-}
-
-Answer UnattendedDialogs::messageBox(const MessageBoxRequest& request)
-{
-    refuse(u"stopped at a message that needs someone to answer it:\n"_s + request.title + u": "_s +
-           asLines(request.text));
 }
 
 QString UnattendedDialogs::inputBox(const QString& prompt, const QString&, const QString&, QObject*)
@@ -160,11 +104,6 @@ QString UnattendedDialogs::inputBox(const QString& prompt, const QString&, const
     if (++m_inputs > 1)
         refuse(u"the name '"_s + m_inputText + u"' was not accepted; asked again: "_s + prompt);
     return m_inputText;
-}
-
-QString UnattendedDialogs::browseForFolder(const FolderBrowseRequest& request)
-{
-    refuse(u"stopped at a folder browser that needs someone to answer it: "_s + request.title);
 }
 
 outlook::FolderPtr UnattendedDialogs::pickOutlookFolder(outlook::NameSpace& nameSpace, QObject*)
@@ -244,10 +183,10 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
     }
 
     UnattendedDialogs dialogs(err, request.folderPath, request.name);
-    CommandLineShell shell(out);
+    CommandLineShell shell(out, kProgram);
     LocalFileSystem fs;
     HostPlatform platform;
-    RunEnd end;
+    CommandLineEnd end;
     const std::unique_ptr<outlook::Provider> provider = makeOutlook(dialogs, shell);
     Runtime rt(Services{dialogs, shell, fs, platform, end, *provider},
                u"First Run - Lorvo for Outlook"_s);

@@ -9,6 +9,7 @@
 // folder picker answers with the folder from the command line, the input box with the name, and
 // any other question or message is an error, printed on stderr, that ends the run.
 
+#include "shared/commandline.h"
 #include "shared/dialogs.h"
 #include "shared/outlook.h"
 #include "shared/shell.h"
@@ -29,31 +30,23 @@ bool isCommandLineMode(int argc, char* argv[]);
 /// The folder at a full path such as \\Public Folders\All Public Folders\Knowledge Base, or null.
 outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath);
 
-// Answers the questions of one unattended run from its command line.
-class UnattendedDialogs final : public Dialogs
+// Answers the questions of one unattended run from its command line; every other request ends
+// the run.
+class UnattendedDialogs final : public NoAnswerDialogs
 {
 public:
     /// err receives the text of every request that has no answer.
     UnattendedDialogs(QTextStream& err, QString pickPath, QString inputText);
 
-    Answer messageBox(const MessageBoxRequest& request) override;
     QString inputBox(const QString& prompt, const QString& title, const QString& defaultText,
                      QObject* owner) override;
-    QString browseForFolder(const FolderBrowseRequest& request) override;
     outlook::FolderPtr pickOutlookFolder(outlook::NameSpace& nameSpace, QObject* owner) override;
 
-    /// Whether a request had to be refused: the run has failed.
-    bool failed() const { return m_failed; }
-
 private:
-    [[noreturn]] void refuse(const QString& what);
-
-    QTextStream& m_err;
     QString m_pickPath;
     QString m_inputText;
     int m_picks = 0;
     int m_inputs = 0;
-    bool m_failed = false;
 };
 
 // Builds the Outlook of the run once the dialogs and the shell exist.
