@@ -9,13 +9,9 @@
 // show ends the run with that text on stderr. Options left out keep the values stored by the
 // window; nothing is stored back.
 
-#include "shared/dialogs.h"
-#include "shared/outlook.h"
-#include "shared/shell.h"
+#include "shared/commandline.h"
 
 #include <QStringList>
-#include <functional>
-#include <memory>
 
 class QTextStream;
 
@@ -27,10 +23,6 @@ class SettingsBackend;
 /// Whether main()'s argument count asks for the command line: any argument does, so that a
 /// mistyped option is reported instead of opening the window.
 bool isCommandLineMode(int argc);
-
-// Builds the Outlook of the run once the dialogs and the shell exist.
-using OutlookFactory =
-    std::function<std::unique_ptr<outlook::Provider>(Dialogs& dialogs, Shell& shell)>;
 
 // What the command line works with besides its arguments.
 struct CommandLineServices

@@ -49,10 +49,6 @@ private:
     int m_inputs = 0;
 };
 
-// Builds the Outlook of the run once the dialogs and the shell exist.
-using OutlookFactory =
-    std::function<std::unique_ptr<outlook::Provider>(Dialogs& dialogs, Shell& shell)>;
-
 /// Runs the command line (program name first); returns the exit code: 0 done, 1 failed, 2 wrong
 /// arguments. Reports progress on out and problems on err.
 int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutlook, QTextStream& out,

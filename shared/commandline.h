@@ -10,10 +10,15 @@
 
 #include <QString>
 #include <functional>
+#include <memory>
 
 class QTextStream;
 
 namespace lorvo {
+
+// Builds the Outlook of a run once its dialogs and shell exist (main() knows which Outlook).
+using OutlookFactory =
+    std::function<std::unique_ptr<outlook::Provider>(Dialogs& dialogs, Shell& shell)>;
 
 // Answers nothing: every request prints its text on err and ends the run (throws ProgramEnded,
 // which unwinds through every procedure on the way). A program that can answer some requests
