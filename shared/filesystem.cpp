@@ -6,7 +6,8 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
+#include <QTemporaryFile>
+#include <filesystem>
 
 namespace lorvo {
 
@@ -64,34 +65,53 @@ void makeWritable(const QString& path)
                                     QFileDevice::WriteUser);
 }
 
-class SaveFileSink final : public TextSink
+// Written beside the target and renamed over it on commit, so a failed or interrupted write
+// leaves the old file whole. Not synced to disk: publishing thousands of pages must not wait for
+// the disk once per page (QSaveFile does), and a crash of the program still never leaves half a
+// page in place of a good one.
+class ReplacingSink final : public TextSink
 {
 public:
-    explicit SaveFileSink(const QString& path) : m_file(path)
+    explicit ReplacingSink(const QString& path)
+        : m_path(path), m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.") +
+                               QFileInfo(path).fileName() + QStringLiteral(".XXXXXX"))
     {
-        if (QFileInfo::exists(path) && isReadOnly(path))
+        if (QFileInfo(path).isDir() || (QFileInfo::exists(path) && isReadOnly(path)))
             raise(err::PermissionDenied, path);
-        if (!m_file.open(QIODevice::WriteOnly))
-            raiseForWrite(path, m_file.error());
-    }
-    ~SaveFileSink() override
-    {
-        if (m_file.isOpen())
-            m_file.cancelWriting();
+        if (!parentExists(path))
+            raise(err::PathNotFound, path);
+        if (!m_temp.open())
+            raiseForWrite(path, m_temp.error());
     }
     void write(const QByteArray& bytes) override
     {
-        if (m_file.write(bytes) != bytes.size())
-            raiseForWrite(m_file.fileName(), m_file.error());
+        if (m_temp.write(bytes) != bytes.size())
+            raiseForWrite(m_path, m_temp.error());
     }
     void commit() override
     {
-        if (!m_file.commit())
-            raiseForWrite(m_file.fileName(), m_file.error());
+        if (!m_temp.flush())
+            raiseForWrite(m_path, m_temp.error());
+        // Keep the permissions of the file replaced; a new page is readable by everyone, as
+        // a web server needs.
+        const QFileDevice::Permissions permissions =
+            QFileInfo::exists(m_path)
+                ? QFile::permissions(m_path)
+                : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
+                      QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        m_temp.setPermissions(permissions);
+        m_temp.close();
+        std::error_code error;
+        std::filesystem::rename(std::filesystem::path(m_temp.fileName().toStdU16String()),
+                                std::filesystem::path(m_path.toStdU16String()), error);
+        if (error)
+            raiseForWrite(m_path, QFileDevice::RenameError);
+        m_temp.setAutoRemove(false);
     }
 
 private:
-    QSaveFile m_file;
+    QString m_path;
+    QTemporaryFile m_temp;
 };
 
 } // namespace
@@ -122,7 +142,7 @@ void LocalFileSystem::createFolder(const QString& path)
 
 void LocalFileSystem::writeFile(const QString& path, const QByteArray& bytes)
 {
-    SaveFileSink sink(path);
+    ReplacingSink sink(path);
     sink.write(bytes);
     sink.commit();
 }
@@ -179,7 +199,7 @@ void LocalFileSystem::deleteFolder(const QString& givenPath, bool force)
 
 std::unique_ptr<TextSink> LocalFileSystem::createTextFile(const QString& path)
 {
-    return std::make_unique<SaveFileSink>(path);
+    return std::make_unique<ReplacingSink>(path);
 }
 
 } // namespace lorvo

@@ -44,7 +44,8 @@ public:
     virtual std::unique_ptr<TextSink> createTextFile(const QString& path) = 0;
 };
 
-// The real file system through Qt (QDir, QFile, QSaveFile).
+// The real file system through Qt (QDir, QFile); writes go to a file beside the target that
+// replaces it when whole.
 class LocalFileSystem final : public FileSystem
 {
 public:
