@@ -344,6 +344,11 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
                               &generators.outline);
         ProgressView view(logic, err, services.progressBar);
         dialogs.beforeRefusal = [&view] { view.endLine(); };
+        struct Unhook // the view goes before the dialogs do
+        {
+            NoAnswerDialogs& dialogs;
+            ~Unhook() { dialogs.beforeRefusal = nullptr; }
+        } unhook{dialogs};
 
         // Only the folder Outlook shows: a scheduled run has nobody to pick another one.
         OutlookSession& session = rt.session();
