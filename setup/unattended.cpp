@@ -78,21 +78,6 @@ int unattendedMain(int argc, char* argv[], const OutlookFactory& makeOutlook)
     return runUnattended(QCoreApplication::arguments(), makeOutlook, out, err);
 }
 
-outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath)
-{
-    const QStringList names = fullPath.split(u'\\', Qt::SkipEmptyParts);
-    if (names.isEmpty())
-        return nullptr;
-    try {
-        outlook::FolderPtr folder = nameSpace.Folders()->Item(names.first());
-        for (qsizetype i = 1; folder && i < names.size(); ++i)
-            folder = folder->Folders()->Item(names.at(i));
-        return folder;
-    } catch (const std::exception&) {
-        return nullptr;
-    }
-}
-
 UnattendedDialogs::UnattendedDialogs(QTextStream& err, QString pickPath, QString inputText)
     : NoAnswerDialogs(err, kProgram), m_pickPath(std::move(pickPath)),
       m_inputText(std::move(inputText))

@@ -27,9 +27,6 @@ namespace lorvo::setup {
 bool isCommandLineMode(const QStringList& arguments);
 bool isCommandLineMode(int argc, char* argv[]);
 
-/// The folder at a full path such as \\Public Folders\All Public Folders\Knowledge Base, or null.
-outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath);
-
 // Answers the questions of one unattended run from its command line; every other request ends
 // the run.
 class UnattendedDialogs final : public NoAnswerDialogs

@@ -348,4 +348,19 @@ Answer OutlookSession::fncAssistantQuestion(const outlook::ApplicationPtr& app, 
     return answer;
 }
 
+outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath)
+{
+    const QStringList names = fullPath.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    if (names.isEmpty())
+        return nullptr;
+    try {
+        outlook::FolderPtr folder = nameSpace.Folders()->Item(names.first());
+        for (qsizetype i = 1; folder && i < names.size(); ++i)
+            folder = folder->Folders()->Item(names.at(i));
+        return folder;
+    } catch (const std::exception&) {
+        return nullptr;
+    }
+}
+
 } // namespace lorvo

@@ -14,6 +14,10 @@ namespace lorvo {
 
 class Runtime;
 
+/// The folder at a full path as fncGetFullFolderPath writes it (\\Store Top\Sub\Sub; the leading
+/// backslashes may be left out), names compared exactly; null when there is none.
+outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath);
+
 // Variant kinds of fncGetOutlookValue.
 enum ValueKind : qint32 { vbInteger = 2, vbDate = 7, vbString = 8, vbBoolean = 11 };
 

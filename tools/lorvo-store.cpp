@@ -6,6 +6,7 @@
 #include "localoutlook/profile.h"
 #include "localoutlook/store.h"
 #include "shared/error.h"
+#include "shared/outlooksession.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -94,15 +95,9 @@ outlook::FolderPtr folderAtPath(outlook::NameSpace& ns, const QString& path)
     if (!path.startsWith("\\\\"_L1))
         throw Error(lorvo::err::PathNotFound,
                     u"The folder path %1 must start with \\\\ and the store's name."_s.arg(path));
-    const QStringList names = path.mid(2).split(u'\\');
-    outlook::FolderPtr folder;
-    try {
-        folder = ns.Folders()->Item(names.first());
-        for (qsizetype i = 1; i < names.size(); ++i)
-            folder = folder->Folders()->Item(names[i]);
-    } catch (const Error&) {
+    const outlook::FolderPtr folder = lorvo::folderAtFullPath(ns, path);
+    if (!folder)
         throw Error(lorvo::err::PathNotFound, u"The folder %1 does not exist."_s.arg(path));
-    }
     return folder;
 }
 

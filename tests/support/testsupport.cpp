@@ -1,6 +1,7 @@
 #include "tests/support/testsupport.h"
 
 #include "localoutlook/localoutlook.h"
+#include "shared/outlooksession.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -165,20 +166,7 @@ outlook::FolderPtr ScriptedDialogs::pickOutlookFolder(outlook::NameSpace& nameSp
 
 outlook::FolderPtr folderAtPath(outlook::NameSpace& nameSpace, const QString& fullPath)
 {
-    QString rest = fullPath;
-    while (rest.startsWith(QLatin1Char('\\')))
-        rest.remove(0, 1);
-    const QStringList names = rest.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
-    if (names.isEmpty())
-        return nullptr;
-    try {
-        outlook::FolderPtr folder = nameSpace.Folders()->Item(names.first());
-        for (qsizetype i = 1; folder && i < names.size(); ++i)
-            folder = folder->Folders()->Item(names.at(i));
-        return folder;
-    } catch (const Error&) {
-        return nullptr;
-    }
+    return folderAtFullPath(nameSpace, fullPath);
 }
 
 int RecordingShell::open(const QString& pathOrAddress, WindowStyle)
