@@ -255,6 +255,8 @@ private slots:
                                                    QRegularExpression::MultilineOption)),
                  qPrintable(r.err));
         QVERIFY(!r.err.contains(u'\r'));
+        // "Run index.htm when done" is on by default, yet nobody is there to look at it.
+        QVERIFY2(!r.err.contains(u"not opened"_s), qPrintable(r.err));
 
         const QString toc = readPage(index);
         for (const Article& a : articles)
