@@ -59,19 +59,6 @@ QMessageBox::Icon messageIcon(Icon icon)
     return QMessageBox::NoIcon;
 }
 
-// What closing the box without a button means: its "no" button.
-Answer escapeAnswer(Buttons buttons)
-{
-    switch (buttons) {
-    case Buttons::Ok:
-        return Answer::Ok;
-    case Buttons::YesNo:
-        return Answer::No;
-    default:
-        return Answer::Cancel;
-    }
-}
-
 } // namespace
 
 Answer QtDialogs::messageBox(const MessageBoxRequest& request)
@@ -90,7 +77,7 @@ Answer QtDialogs::messageBox(const MessageBoxRequest& request)
     case QMessageBox::Retry:
         return Answer::Retry;
     default:
-        return escapeAnswer(request.buttons);
+        return refusalOf(request.buttons);
     }
 }
 

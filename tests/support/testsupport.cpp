@@ -11,19 +11,6 @@ namespace lorvo::test {
 
 namespace {
 
-// The one button an unscripted box gets: the "no" of its buttons.
-Answer refusalOf(Buttons buttons)
-{
-    switch (buttons) {
-    case Buttons::Ok:
-        return Answer::Ok;
-    case Buttons::YesNo:
-        return Answer::No;
-    default:
-        return Answer::Cancel;
-    }
-}
-
 bool answerFits(Answer answer, Buttons buttons)
 {
     switch (buttons) {
