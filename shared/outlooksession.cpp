@@ -8,6 +8,7 @@
 #include <QMetaObject>
 #include <QObject>
 #include <cmath>
+#include <optional>
 
 namespace lorvo {
 
@@ -315,37 +316,40 @@ void OutlookSession::subEndApplication()
     throw ProgramEnded{0};
 }
 
-void OutlookSession::subAssistantMessage(const outlook::ApplicationPtr& app, const QString& text)
+namespace {
+
+// The Office Assistant's alert; nullopt where there is no Assistant or it fails, so that the
+// caller falls back to a message box.
+std::optional<qint32> assistantAlert(Runtime& rt, const outlook::ApplicationPtr& app,
+                                     const QString& text, qint32 buttons, qint32 icon)
 {
-    const bool shown = ignoreErrors([&] {
-        m_rt.setStep(QStringLiteral("Creating Assistant to display message ") + text);
+    std::optional<qint32> result;
+    ignoreErrors([&] {
+        rt.setStep(QStringLiteral("Creating Assistant to display message ") + text);
         const auto assistant = app ? app->Assistant() : nullptr;
         if (!assistant)
             throw Error(err::ObjectNotSet, QStringLiteral("Object variable not set"));
         assistant->SetVisible(true);
-        assistant->DoAlert(productTitle(), text, outlook::msoAlertButtonOK,
-                           outlook::msoAlertIconInfo, 0, -1, false);
+        result = assistant->DoAlert(productTitle(), text, buttons, icon, 0, -1, false);
     });
-    if (!shown)
+    return result;
+}
+
+} // namespace
+
+void OutlookSession::subAssistantMessage(const outlook::ApplicationPtr& app, const QString& text)
+{
+    if (!assistantAlert(m_rt, app, text, outlook::msoAlertButtonOK, outlook::msoAlertIconInfo))
         m_rt.msgBox(text, Buttons::Ok, Icon::Information, productTitle());
 }
 
 Answer OutlookSession::fncAssistantQuestion(const outlook::ApplicationPtr& app, const QString& text,
                                             Buttons buttons)
 {
-    Answer answer = Answer::No;
-    const bool shown = ignoreErrors([&] {
-        m_rt.setStep(QStringLiteral("Creating Assistant to display message ") + text);
-        const auto assistant = app ? app->Assistant() : nullptr;
-        if (!assistant)
-            throw Error(err::ObjectNotSet, QStringLiteral("Object variable not set"));
-        assistant->SetVisible(true);
-        answer = Answer(assistant->DoAlert(productTitle(), text, outlook::msoAlertButtonYesNo,
-                                           outlook::msoAlertIconQuery, 0, -1, false));
-    });
-    if (!shown)
-        answer = m_rt.msgBox(text, buttons, Icon::Question, productTitle());
-    return answer;
+    if (const auto answer = assistantAlert(m_rt, app, text, outlook::msoAlertButtonYesNo,
+                                           outlook::msoAlertIconQuery))
+        return Answer(*answer);
+    return m_rt.msgBox(text, buttons, Icon::Question, productTitle());
 }
 
 outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath)
