@@ -14,7 +14,7 @@ lorvo_add_library(lorvo_archive_support
         ${CMAKE_CURRENT_LIST_DIR}/toc.h
         ${CMAKE_CURRENT_LIST_DIR}/wordprocessor.cpp
         ${CMAKE_CURRENT_LIST_DIR}/wordprocessor.h
-    LIBS lorvo_shared Qt6::Core)
+    LIBS lorvo_shared lorvo_rtf Qt6::Core)
 
 # qt_add_resources puts the data of a static library into object files that travel to every
 # executable linking it, so LorvoArchive and the tests carry the files without Q_INIT_RESOURCE.

@@ -8,6 +8,8 @@
 // paragraphs, an empty <p class=MsoNormal>&nbsp;</p>, then the body. Pictures the body embeds go
 // to a folder beside the HTML file named after it ("1001.htm": "1001_files").
 
+#include "shared/rtf/reader.h"
+
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
@@ -49,18 +51,8 @@ using WordProcessorFactory = std::function<std::unique_ptr<WordProcessor>()>;
 /// The built-in word processor.
 std::unique_ptr<WordProcessor> createBuiltinWordProcessor();
 
-/// What a rich-text copy of an item holds, taken back out of the RTF.
-struct DecapsulatedRtf
-{
-    QStringList header; // the paragraphs of the header block, as text
-    QString html;       // the original HTML; for an RTF without encapsulated HTML, its text as HTML
-};
-
-/// Reads an RTF document ([MS-OXRTFEX] de-encapsulation); none when it is no readable RTF.
-std::optional<DecapsulatedRtf> decapsulateRtf(const QByteArray& rtf);
-
 /// The filtered HTML of a document that is saved as htmlPath. Pictures embedded as data: URIs are
 /// written to the folder beside it (base name + "_files") and linked from there.
-QString filteredHtml(const DecapsulatedRtf& document, const QString& htmlPath);
+QString filteredHtml(const rtf::Document& document, const QString& htmlPath);
 
 } // namespace lorvo::archive

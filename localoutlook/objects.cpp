@@ -3,8 +3,8 @@
 #include "localoutlook/errors.h"
 #include "localoutlook/localoutlook.h"
 #include "localoutlook/profile.h"
-#include "localoutlook/rtf.h"
 #include "localoutlook/store.h"
+#include "shared/rtf/writer.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -203,15 +203,15 @@ public:
                         u"The item cannot be saved in format %1: only text (0) and rich text (1)"
                         " are supported."_s.arg(type));
         const ItemRecord& r = record();
-        QList<HeaderLine> header{{u"Subject:"_s, oneLine(r.subject)}};
+        QList<lorvo::rtf::HeaderLine> header{{u"Subject:"_s, oneLine(r.subject)}};
         for (const auto& [name, value] : m_store->fields(m_id))
             header.append({oneLine(name) + u':', oneLine(fieldText(value))});
         if (type == outlook::olRTF) {
-            writeWhole(path, itemToRtf(header, htmlOf(r)));
+            writeWhole(path, lorvo::rtf::itemToRtf(header, htmlOf(r)));
             return;
         }
         QString text;
-        for (const HeaderLine& line : header)
+        for (const lorvo::rtf::HeaderLine& line : header)
             text += line.label + u'\t' + line.value + u"\r\n"_s;
         QString body = r.body;
         body.replace("\r\n"_L1, "\n"_L1);

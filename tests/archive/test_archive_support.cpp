@@ -1,6 +1,6 @@
 #include "test_archive_support.h"
 
-#include "localoutlook/rtf.h"
+#include "shared/rtf/writer.h"
 
 #include <QSaveFile>
 #include <QTest>
@@ -20,9 +20,9 @@ void TestItem::SaveAs(const QString& path, qint32 type)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw lorvo::Error(lorvo::err::PathNotFound, path);
-    file.write(localoutlook::itemToRtf({{QStringLiteral("From:"), QStringLiteral("Helpdesk")},
-                                        {QStringLiteral("Subject:"), subject}},
-                                       html));
+    file.write(lorvo::rtf::itemToRtf({{QStringLiteral("From:"), QStringLiteral("Helpdesk")},
+                                      {QStringLiteral("Subject:"), subject}},
+                                     html));
     if (!file.commit())
         throw lorvo::Error(lorvo::err::PathFileAccess, path);
     saved.append(path);

@@ -1,5 +1,5 @@
 #include "archive/wordprocessor.h"
-#include "localoutlook/rtf.h"
+#include "shared/rtf/writer.h"
 #include "test_archive_support.h"
 
 #include <QDir>
@@ -19,10 +19,10 @@ void ArchiveSupportTest::outlookRtfGivesBackTheHtml()
         "<body lang=EN-US><p class=MsoNormal>Tom &amp; Jerry &#8364; 5 \\ {braces}</p>\r\n"
         "<div>Caf\u00e9 \u20ac \u0416 \U0001F600\tend<br>\r\nnext line</div>\r\n"
         "<!-- a comment --><img src=\"cid:x@y\" alt='a > b'></body></html>"_s;
-    const QByteArray rtf = localoutlook::itemToRtf(
+    const QByteArray rtf = lorvo::rtf::itemToRtf(
         {{u"From:"_s, u"Helpdesk"_s}, {u"Subject:"_s, u"Caf\u00e9 {x}"_s}}, html);
 
-    const auto doc = decapsulateRtf(rtf);
+    const auto doc = lorvo::rtf::read(rtf);
     QVERIFY(doc);
     QCOMPARE(doc->html, html);
     QCOMPARE(doc->header, (QStringList{u"From:\tHelpdesk"_s, u"Subject:\tCaf\u00e9 {x}"_s}));
@@ -43,15 +43,15 @@ void ArchiveSupportTest::rtfControlWordsAndCodePages()
         "{\\*\\unknowndest secret}\\lquote q\\rquote "
         "{\\*\\htmltag84 <a href=\"x\\'e9\\par y\">}"
         "{\\*\\htmltag58 </body>}{\\*\\htmltag27 </html>}}";
-    const auto doc = decapsulateRtf(rtf);
+    const auto doc = lorvo::rtf::read(rtf);
     QVERIFY(doc);
     QCOMPARE(doc->html, u"<html><body>\u0416 \u0416\uF020\u00e9xin<p>a\tb\r\nc\r\nd\u00A0e{}\\"
                         "<img src=\"orig\">\u2018q\u2019<a href=\"x\u0439\r\ny\"></body></html>"_s);
     QVERIFY(doc->header.isEmpty());
 
     // Without encapsulated HTML the text of the document is taken, escaped.
-    const auto plain = decapsulateRtf("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}Line <1>\\par "
-                                      "{\\pict\\pngblip 89504e47}{\\pict\\bin3 }{\\}Line 2}");
+    const auto plain = lorvo::rtf::read("{\\rtf1\\ansi{\\fonttbl{\\f0 Arial;}}Line <1>\\par "
+                                        "{\\pict\\pngblip 89504e47}{\\pict\\bin3 }{\\}Line 2}");
     QVERIFY(plain);
     QCOMPARE(plain->html, u"<html><head></head><body><p>Line &lt;1&gt;<br>\r\nLine 2</p></body>"
                           "</html>"_s);
@@ -69,7 +69,7 @@ void ArchiveSupportTest::unreadableRtfGivesNothing_data()
 void ArchiveSupportTest::unreadableRtfGivesNothing()
 {
     QFETCH(QByteArray, bytes);
-    QVERIFY(!decapsulateRtf(bytes));
+    QVERIFY(!lorvo::rtf::read(bytes));
 
     QTemporaryDir dir;
     const QString rtf = dir.filePath(u"1001.rtf"_s);
@@ -88,7 +88,7 @@ void ArchiveSupportTest::filteredHtmlShapeAndPictures()
     const QByteArray png =
         QByteArray::fromBase64("iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAYAAAAfFcSJAAAADUlEQVR42mP8z8DwHwA"
                                "FBQIAX8jx0gAAAABJRU5ErkJggg==");
-    DecapsulatedRtf doc;
+    lorvo::rtf::Document doc;
     doc.header = {u"From:\tHelp & Desk"_s, u"Subject:\t<Printer>"_s};
     doc.html = u"<html><head><style>p{color:red}</style></head><body bgcolor=white>"
                "<p>Hi \u20ac</p><img alt=x src=\"data:image/png;base64,"_s +
@@ -102,7 +102,7 @@ void ArchiveSupportTest::filteredHtmlShapeAndPictures()
     {
         QFile rtf(dir.filePath(u"1001.rtf"_s));
         QVERIFY(rtf.open(QIODevice::WriteOnly));
-        rtf.write(localoutlook::itemToRtf(
+        rtf.write(lorvo::rtf::itemToRtf(
             {{u"From:"_s, u"Help & Desk"_s}, {u"Subject:"_s, u"<Printer>"_s}}, doc.html));
     }
     auto document = word->Open(dir.filePath(u"1001.rtf"_s));

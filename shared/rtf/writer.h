@@ -7,7 +7,7 @@
 #include <QString>
 #include <QStringList>
 
-namespace localoutlook {
+namespace lorvo::rtf {
 
 /// One header line: a label such as "Subject:" and its value.
 struct HeaderLine
@@ -21,6 +21,6 @@ QByteArray itemToRtf(const QList<HeaderLine>& header, const QString& html);
 
 /// Text escaped for RTF: \ { } escaped, line breaks as \par, tabs as \tab, characters outside
 /// ASCII as \'hh in Windows-1252 or \uN? beyond it.
-QByteArray rtfEscape(QStringView text);
+QByteArray escape(QStringView text);
 
-} // namespace localoutlook
+} // namespace lorvo::rtf

@@ -1,4 +1,4 @@
-#include "localoutlook/rtf.h"
+#include "shared/rtf/writer.h"
 
 #include <QRegularExpression>
 
@@ -28,7 +28,7 @@ using namespace Qt::StringLiterals;
 //   of Windows-1252 outside ASCII, and \uN? (N signed 16-bit, one per UTF-16 unit, \uc1) for
 //   every other character.
 
-namespace localoutlook {
+namespace lorvo::rtf {
 
 namespace {
 
@@ -55,7 +55,7 @@ QByteArray hexEscape(uchar b)
 
 } // namespace
 
-QByteArray rtfEscape(QStringView text)
+QByteArray escape(QStringView text)
 {
     QByteArray out;
     out.reserve(text.size() + 16);
@@ -160,7 +160,7 @@ public:
         qsizetype textStart = 0;
         const auto flushText = [&](qsizetype end) {
             if (end > textStart)
-                m_out += rtfEscape(QStringView(html).mid(textStart, end - textStart));
+                m_out += escape(QStringView(html).mid(textStart, end - textStart));
         };
         while (i < html.size()) {
             const QChar c = html[i];
@@ -206,7 +206,7 @@ public:
                 group(tagParameter(u"&"_s, false), m.capturedView(0));
                 const QString decoded = decodeReference(m.captured(0));
                 if (!decoded.isEmpty())
-                    m_out += "\\htmlrtf " + rtfEscape(decoded) + "\\htmlrtf0 ";
+                    m_out += "\\htmlrtf " + escape(decoded) + "\\htmlrtf0 ";
                 i = textStart = m.capturedEnd(0);
             } else {
                 ++i;
@@ -236,7 +236,7 @@ private:
 
     void group(int parameter, QStringView content)
     {
-        m_out += "{\\*\\htmltag" + QByteArray::number(parameter) + ' ' + rtfEscape(content) + '}';
+        m_out += "{\\*\\htmltag" + QByteArray::number(parameter) + ' ' + escape(content) + '}';
     }
 
     QByteArray& m_out;
@@ -255,11 +255,11 @@ QByteArray itemToRtf(const QList<HeaderLine>& header, const QString& html)
            "\\uc1\\pard\\plain\\deftab360 \\f0\\fs20 ";
     out += "\\htmlrtf ";
     for (const HeaderLine& line : header)
-        out += "{\\b " + rtfEscape(line.label) + "}\\tab " + rtfEscape(line.value) + "\\par\r\n";
+        out += "{\\b " + escape(line.label) + "}\\tab " + escape(line.value) + "\\par\r\n";
     out += "\\par\r\n\\htmlrtf0 \r\n";
     Encapsulator(out).run(html);
     out += "}\r\n";
     return out;
 }
 
-} // namespace localoutlook
+} // namespace lorvo::rtf
