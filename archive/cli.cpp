@@ -7,6 +7,7 @@
 #include "archive/settings.h"
 #include "shared/commandline.h"
 #include "shared/outlooksession.h"
+#include "shared/progress.h"
 #include "shared/runtime.h"
 
 #include <QCommandLineParser>
@@ -53,13 +54,12 @@ struct Failure
     QString message;
 };
 
-// The window's state as a progress report on stderr: a bar redrawn in place on a terminal, one
-// line per step where stderr goes to a file or a scheduler's log.
+// The window's state as a progress report on stderr.
 class ProgressView final : public MainView
 {
 public:
     ProgressView(const MainWindowLogic& logic, QTextStream& err, bool bar)
-        : m_logic(logic), m_err(err), m_bar(bar)
+        : m_logic(logic), m_line(err, u"Publishing"_s, bar)
     {
     }
 
@@ -67,48 +67,25 @@ public:
     bool started() const { return m_started; }
 
     // Ends the bar's line so that a message starts on its own.
-    void endLine()
-    {
-        if (m_shown && m_bar)
-            m_err << Qt::endl;
-        m_shown = false;
-        m_last = -1;
-    }
+    void endLine() { m_line.end(); }
 
     void render() override
     {
         const MainState& s = m_logic.state();
         if (!s.progressVisible) {
-            endLine();
+            m_line.end();
             return;
         }
-        if (m_shown && s.progressValue == m_last)
-            return;
         m_started = true;
-        m_shown = true;
-        m_last = s.progressValue;
-        const int maximum = qMax(s.progressMaximum, 1);
-        const int value = qBound(0, s.progressValue, maximum);
-        if (m_bar) {
-            constexpr int width = 30;
-            const int filled = value * width / maximum;
-            m_err << "\rPublishing [" << QString(filled, u'#') << QString(width - filled, u' ')
-                  << "] " << value << '/' << s.progressMaximum;
-            m_err.flush();
-        } else {
-            m_err << "Publishing: " << value << '/' << s.progressMaximum << Qt::endl;
-        }
+        m_line.show(s.progressValue, s.progressMaximum);
     }
     void processEvents() override { QCoreApplication::processEvents(); }
     QObject* window() override { return nullptr; }
 
 private:
     const MainWindowLogic& m_logic;
-    QTextStream& m_err;
-    bool m_bar;
+    ProgressLine m_line;
     bool m_started = false;
-    bool m_shown = false;
-    int m_last = -1;
 };
 
 // One of two words, as option index 0 or 1.
