@@ -78,6 +78,26 @@ public:
         return qint32(d);
     }
 
+    // A point in time in ISO 8601 ("2026-01-31T12:00:00Z"); invalid when the key is absent.
+    QDateTime time(const QString& key) const
+    {
+        if (!has(key))
+            return {};
+        const QDateTime t = QDateTime::fromString(text(key), Qt::ISODateWithMs);
+        if (!t.isValid())
+            throw bad(m_where, u"\"%1\" must be a time such as 2026-01-31T12:00:00Z."_s.arg(key));
+        return t;
+    }
+
+    QByteArray base64(const QString& key) const
+    {
+        const auto decoded = QByteArray::fromBase64Encoding(
+            text(key).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
+        if (!decoded)
+            throw bad(m_where, u"\"%1\" is not valid base64."_s.arg(key));
+        return *decoded;
+    }
+
     QJsonArray array(const QString& key) const
     {
         const QJsonValue v = m_object.value(key);
@@ -134,7 +154,8 @@ private:
     {
         const Reader r(value, where,
                        {u"messageClass"_s, u"subject"_s, u"htmlBody"_s, u"htmlBodyFile"_s,
-                        u"body"_s, u"userProperties"_s, u"attachments"_s});
+                        u"body"_s, u"rtfBody"_s, u"rtfBodyFile"_s, u"created"_s, u"modified"_s,
+                        u"source"_s, u"sourceKey"_s, u"userProperties"_s, u"attachments"_s});
         ItemRecord rec;
         rec.messageClass = r.text(u"messageClass"_s, u"IPM.Post"_s);
         rec.subject = r.text(u"subject"_s);
@@ -145,6 +166,16 @@ private:
             rec.htmlBody = QString::fromUtf8(readFile(r.text(u"htmlBodyFile"_s), where));
         else
             rec.htmlBody = r.text(u"htmlBody"_s);
+        if (r.has(u"rtfBody"_s) && r.has(u"rtfBodyFile"_s))
+            throw bad(where, u"give \"rtfBody\" or \"rtfBodyFile\", not both."_s);
+        if (r.has(u"rtfBodyFile"_s))
+            rec.rtfBody = readFile(r.text(u"rtfBodyFile"_s), where);
+        else if (r.has(u"rtfBody"_s))
+            rec.rtfBody = r.base64(u"rtfBody"_s);
+        rec.created = r.time(u"created"_s);
+        rec.modified = r.time(u"modified"_s);
+        rec.source = r.text(u"source"_s);
+        rec.sourceKey = r.text(u"sourceKey"_s);
         const qint64 id = m_store.addItem(folder, rec);
 
         const QJsonValue props = r.value(u"userProperties"_s);
@@ -161,26 +192,26 @@ private:
         const QJsonArray attachments = r.array(u"attachments"_s);
         for (qsizetype i = 0; i < attachments.size(); ++i) {
             const QString at = u"%1.attachments[%2]"_s.arg(where).arg(i);
-            const Reader a(attachments[i], at, {u"displayName"_s, u"file"_s, u"data"_s});
+            const Reader a(attachments[i], at,
+                           {u"displayName"_s, u"file"_s, u"data"_s, u"contentId"_s, u"hidden"_s});
             if (a.has(u"file"_s) == a.has(u"data"_s))
                 throw bad(at, u"give exactly one of \"file\" and \"data\"."_s);
             QByteArray data;
-            QString name = a.text(u"displayName"_s);
+            AttachmentRecord attachment;
+            attachment.displayName = a.text(u"displayName"_s);
             if (a.has(u"file"_s)) {
                 const QString file = a.text(u"file"_s);
                 data = readFile(file, at);
-                if (name.isEmpty())
-                    name = QFileInfo(file).fileName();
+                if (attachment.displayName.isEmpty())
+                    attachment.displayName = QFileInfo(file).fileName();
             } else {
-                const auto decoded = QByteArray::fromBase64Encoding(
-                    a.text(u"data"_s).toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-                if (!decoded)
-                    throw bad(at, u"\"data\" is not valid base64."_s);
-                data = *decoded;
+                data = a.base64(u"data"_s);
             }
-            if (name.isEmpty())
+            if (attachment.displayName.isEmpty())
                 throw bad(at, u"the attachment needs a \"displayName\"."_s);
-            m_store.addAttachment(id, name, data);
+            attachment.contentId = a.text(u"contentId"_s);
+            attachment.hidden = a.flag(u"hidden"_s, false);
+            m_store.addAttachment(id, attachment, data);
         }
     }
 
@@ -277,16 +308,32 @@ QJsonObject dumpFolder(Store& store, qint64 id)
             item.insert("htmlBody"_L1, r.htmlBody);
         if (!r.body.isEmpty())
             item.insert("body"_L1, r.body);
+        if (!r.rtfBody.isEmpty())
+            item.insert("rtfBody"_L1, QString::fromLatin1(r.rtfBody.toBase64()));
+        if (r.created.isValid())
+            item.insert("created"_L1, r.created.toUTC().toString(Qt::ISODateWithMs));
+        if (r.modified.isValid())
+            item.insert("modified"_L1, r.modified.toUTC().toString(Qt::ISODateWithMs));
+        if (!r.source.isEmpty())
+            item.insert("source"_L1, r.source);
+        if (!r.sourceKey.isEmpty())
+            item.insert("sourceKey"_L1, r.sourceKey);
         QJsonObject fields;
         for (const auto& [name, value] : store.fields(itemId))
             fields.insert(name, dumpValue(value));
         if (!fields.isEmpty())
             item.insert("userProperties"_L1, fields);
         QJsonArray attachments;
-        for (const AttachmentRecord& a : store.attachments(itemId))
-            attachments.append(QJsonObject{
+        for (const AttachmentRecord& a : store.attachments(itemId)) {
+            QJsonObject attachment{
                 {"displayName"_L1, a.displayName},
-                {"data"_L1, QString::fromLatin1(store.attachmentData(a.id).toBase64())}});
+                {"data"_L1, QString::fromLatin1(store.attachmentData(a.id).toBase64())}};
+            if (!a.contentId.isEmpty())
+                attachment.insert("contentId"_L1, a.contentId);
+            if (a.hidden)
+                attachment.insert("hidden"_L1, true);
+            attachments.append(attachment);
+        }
         if (!attachments.isEmpty())
             item.insert("attachments"_L1, attachments);
         items.append(item);

@@ -2,6 +2,7 @@
 
 #include "localoutlook/errors.h"
 #include "localoutlook/localoutlook.h"
+#include "localoutlook/mime.h"
 #include "localoutlook/profile.h"
 #include "localoutlook/store.h"
 #include "shared/rtf/writer.h"
@@ -132,6 +133,7 @@ public:
     {
     }
     QString DisplayName() override { return m_record.displayName; }
+    QString ContentID() override { return m_record.contentId; }
     void SaveAsFile(const QString& path) override
     {
         writeWhole(path, m_store->attachmentData(m_record.id));
@@ -170,14 +172,6 @@ QString fieldText(const FieldValue& value)
     return value.toString();
 }
 
-QString oneLine(QString text)
-{
-    text.replace("\r\n"_L1, " "_L1);
-    text.replace(u'\r', u' ');
-    text.replace(u'\n', u' ');
-    return text;
-}
-
 class ItemImpl final : public outlook::Item
 {
 public:
@@ -185,8 +179,9 @@ public:
 
     QString MessageClass() override { return record().messageClass; }
     QString Subject() override { return record().subject; }
-    QString HTMLBody() override { return record().htmlBody; }
+    QString HTMLBody() override { return htmlBodyOf(record()); }
     QString Body() override { return record().body; }
+    QDateTime LastModificationTime() override { return record().modified; }
     outlook::AttachmentsPtr Attachments() override
     {
         return std::make_shared<AttachmentsImpl>(m_store, m_store->attachments(m_id));
@@ -213,14 +208,28 @@ public:
         QString text;
         for (const lorvo::rtf::HeaderLine& line : header)
             text += line.label + u'\t' + line.value + u"\r\n"_s;
-        QString body = r.body;
-        body.replace("\r\n"_L1, "\n"_L1);
-        body.replace(u'\n', "\r\n"_L1);
-        text += u"\r\n"_s + body;
+        text += u"\r\n"_s + crlfLines(r.body);
         writeWhole(path, text.toUtf8());
     }
 
 private:
+    // The HTML body as Outlook gives it: the item's own, else its plain text as paragraphs.
+    static QString htmlBodyOf(const ItemRecord& r)
+    {
+        if (!r.htmlBody.isEmpty() || r.body.isEmpty())
+            return r.htmlBody;
+        QString text = r.body;
+        text.replace("\r\n"_L1, "\n"_L1);
+        text.replace(u'\r', u'\n');
+        QString html = u"<html><body>\r\n"_s;
+        for (const QString& line : text.split(u'\n')) {
+            html +=
+                line.isEmpty() ? u"<p>&nbsp;</p>"_s : u"<p>"_s + line.toHtmlEscaped() + u"</p>"_s;
+            html += u"\r\n"_s;
+        }
+        return html + u"</body></html>"_s;
+    }
+
     // An item without an HTML body is written with its text as HTML.
     static QString htmlOf(const ItemRecord& r)
     {
@@ -679,17 +688,6 @@ private:
     SessionPtr m_session;
 };
 
-// A header value of a message: one line, encoded when it is not plain ASCII.
-QByteArray headerValue(const QString& value)
-{
-    const QString line = oneLine(value);
-    for (QChar c : line) {
-        if (c.unicode() >= 0x7F)
-            return "=?UTF-8?B?" + line.toUtf8().toBase64() + "?=";
-    }
-    return line.toLatin1();
-}
-
 class MailItemImpl final : public outlook::MailItem
 {
 public:
@@ -701,6 +699,10 @@ public:
 
     void Save() override
     {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        if (!m_record.created.isValid())
+            m_record.created = now;
+        m_record.modified = now;
         NameSpaceImpl nameSpace(m_session);
         const outlook::FolderPtr folder = nameSpace.GetDefaultFolder(outlook::olFolderDrafts);
         const auto* drafts = static_cast<const FolderImpl*>(folder.get());
@@ -731,28 +733,27 @@ public:
 private:
     QByteArray message() const
     {
-        QString body = m_record.body;
-        body.replace("\r\n"_L1, "\n"_L1);
-        body.replace(u'\r', u'\n');
-        body.replace(u'\n', "\r\n"_L1);
+        const QString body = crlfLines(m_record.body);
         const QDateTime now = QDateTime::currentDateTimeUtc();
         QByteArray out;
-        out += "To: " + headerValue(m_record.recipients) + "\r\n";
-        out += "Subject: " + headerValue(m_record.subject) + "\r\n";
+        out += "To: " + mimeHeaderValue(m_record.recipients) + "\r\n";
+        out += "Subject: " + mimeHeaderValue(m_record.subject) + "\r\n";
         out += "Date: " + QLocale::c().toString(now, u"ddd, dd MMM yyyy hh:mm:ss"_s).toLatin1() +
                " +0000\r\n";
         out += "MIME-Version: 1.0\r\n";
         out += "X-Unsent: 1\r\n";
         out += "Content-Type: text/plain; charset=UTF-8\r\n";
         out += "Content-Transfer-Encoding: base64\r\n\r\n";
-        const QByteArray encoded = body.toUtf8().toBase64();
-        for (qsizetype i = 0; i < encoded.size(); i += 76)
-            out += encoded.mid(i, 76) + "\r\n";
+        out += base64Lines(body.toUtf8());
         return out;
     }
 
     SessionPtr m_session;
-    ItemRecord m_record{0, u"IPM.Note"_s, {}, {}, {}, {}};
+    ItemRecord m_record = [] {
+        ItemRecord r;
+        r.messageClass = u"IPM.Note"_s;
+        return r;
+    }();
     std::shared_ptr<Store> m_store;
 };
 

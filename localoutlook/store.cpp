@@ -16,7 +16,10 @@ namespace localoutlook {
 namespace {
 
 constexpr auto kFormat = "lorvo-outlook-store"_L1;
-constexpr auto kSchemaVersion = "1"_L1;
+constexpr auto kSchemaVersion = "2"_L1;
+// Stores of version 1 lack the RTF body, times and source identity of items and the content ID
+// and hidden flag of attachments; they are upgraded when opened.
+constexpr auto kFirstSchemaVersion = "1"_L1;
 
 QString native(const QString& path)
 {
@@ -89,14 +92,30 @@ sql::Statement& bindFolderFields(sql::Statement& s, const FolderRecord& r)
         .bind(8, r.defaultFolderKind);
 }
 
-// The columns of an item as parameters ?2 to ?6.
+// Times are kept as UTC text with milliseconds, empty when not known.
+QString timeText(const QDateTime& time)
+{
+    return time.isValid() ? time.toUTC().toString(Qt::ISODateWithMs) : QString();
+}
+
+QDateTime timeFromText(const QString& text)
+{
+    return text.isEmpty() ? QDateTime() : QDateTime::fromString(text, Qt::ISODateWithMs);
+}
+
+// The columns of an item as parameters ?2 to ?11.
 sql::Statement& bindItemFields(sql::Statement& s, const ItemRecord& r)
 {
     return s.bind(2, r.messageClass)
         .bind(3, r.subject)
         .bind(4, r.htmlBody)
         .bind(5, r.body)
-        .bind(6, r.recipients);
+        .bind(6, r.recipients)
+        .bind(7, r.rtfBody)
+        .bind(8, timeText(r.created))
+        .bind(9, timeText(r.modified))
+        .bind(10, r.source)
+        .bind(11, r.sourceKey);
 }
 
 } // namespace
@@ -165,11 +184,45 @@ void Store::readMarker()
     }
     if (format != kFormat || m_storeId.isEmpty() || m_topId == 0)
         throw notAStore(path());
+    if (version == kFirstSchemaVersion) {
+        upgradeFromVersion1();
+        return;
+    }
     if (version != kSchemaVersion)
         throw lorvo::Error(
             errc::Corrupt,
             u"The file %1 was made by another version (%2) and cannot be opened."_s.arg(
                 native(path()), version));
+}
+
+void Store::upgradeFromVersion1()
+{
+    try {
+        transaction([&] {
+            m_db.exec(R"(
+                ALTER TABLE items ADD COLUMN rtf_body BLOB NOT NULL DEFAULT x'';
+                ALTER TABLE items ADD COLUMN created TEXT NOT NULL DEFAULT '';
+                ALTER TABLE items ADD COLUMN modified TEXT NOT NULL DEFAULT '';
+                ALTER TABLE items ADD COLUMN source TEXT NOT NULL DEFAULT '';
+                ALTER TABLE items ADD COLUMN source_key TEXT NOT NULL DEFAULT '';
+                CREATE INDEX items_by_source ON items(source, source_key);
+                ALTER TABLE attachments ADD COLUMN content_id TEXT NOT NULL DEFAULT '';
+                ALTER TABLE attachments ADD COLUMN hidden INTEGER NOT NULL DEFAULT 0;
+                UPDATE lorvo_store SET value = '2' WHERE key = 'version';
+            )");
+        });
+    } catch (const lorvo::Error& e) {
+        if (e.number() != lorvo::err::PermissionDenied)
+            throw;
+        // A file that cannot be written is read as it is: views in the connection's temporary
+        // schema stand in front of its tables and give the new columns their defaults.
+        m_db.exec(R"(
+            CREATE TEMP VIEW items AS SELECT *, x'' AS rtf_body, '' AS created, '' AS modified,
+                '' AS source, '' AS source_key FROM main.items;
+            CREATE TEMP VIEW attachments AS SELECT *, '' AS content_id, 0 AS hidden
+                FROM main.attachments;
+        )");
+    }
 }
 
 void Store::createSchema(const QString& topFolderName)
@@ -196,8 +249,14 @@ void Store::createSchema(const QString& topFolderName)
             html_body TEXT NOT NULL DEFAULT '',
             body TEXT NOT NULL DEFAULT '',
             recipients TEXT NOT NULL DEFAULT '',
-            position INTEGER NOT NULL);
+            position INTEGER NOT NULL,
+            rtf_body BLOB NOT NULL DEFAULT x'',
+            created TEXT NOT NULL DEFAULT '',
+            modified TEXT NOT NULL DEFAULT '',
+            source TEXT NOT NULL DEFAULT '',
+            source_key TEXT NOT NULL DEFAULT '');
         CREATE INDEX items_by_folder ON items(folder, position);
+        CREATE INDEX items_by_source ON items(source, source_key);
         CREATE TABLE fields(
             item INTEGER NOT NULL REFERENCES items(id),
             folded_name TEXT NOT NULL,
@@ -211,7 +270,9 @@ void Store::createSchema(const QString& topFolderName)
             item INTEGER NOT NULL REFERENCES items(id),
             display_name TEXT NOT NULL,
             data BLOB NOT NULL,
-            position INTEGER NOT NULL);
+            position INTEGER NOT NULL,
+            content_id TEXT NOT NULL DEFAULT '',
+            hidden INTEGER NOT NULL DEFAULT 0);
         CREATE INDEX attachments_by_item ON attachments(item, position);
     )");
     auto& marker = m_db.cached("INSERT INTO lorvo_store(key, value) VALUES (?, ?)");
@@ -398,13 +459,24 @@ QList<qint64> Store::itemIds(qint64 folderId)
 
 ItemRecord Store::item(qint64 id)
 {
-    auto& s = m_db.cached(
-        "SELECT message_class, subject, html_body, body, recipients FROM items WHERE id = ?");
+    auto& s = m_db.cached("SELECT message_class, subject, html_body, body, recipients, rtf_body,"
+                          " created, modified, source, source_key FROM items WHERE id = ?");
     s.bind(1, id);
     if (!s.next())
         throw lorvo::Error(errc::NotFound,
                            u"The item no longer exists: it was deleted or moved."_s);
-    ItemRecord r{id, s.text(0), s.text(1), s.text(2), s.text(3), s.text(4)};
+    ItemRecord r;
+    r.id = id;
+    r.messageClass = s.text(0);
+    r.subject = s.text(1);
+    r.htmlBody = s.text(2);
+    r.body = s.text(3);
+    r.recipients = s.text(4);
+    r.rtfBody = s.blob(5);
+    r.created = timeFromText(s.text(6));
+    r.modified = timeFromText(s.text(7));
+    r.source = s.text(8);
+    r.sourceKey = s.text(9);
     s.reset();
     return r;
 }
@@ -412,8 +484,9 @@ ItemRecord Store::item(qint64 id)
 qint64 Store::addItem(qint64 folderId, const ItemRecord& r)
 {
     auto& s = m_db.cached(
-        "INSERT INTO items(folder, message_class, subject, html_body, body, recipients, position)"
-        " VALUES (?1, ?2, ?3, ?4, ?5, ?6,"
+        "INSERT INTO items(folder, message_class, subject, html_body, body, recipients, rtf_body,"
+        " created, modified, source, source_key, position)"
+        " VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11,"
         " (SELECT IFNULL(MAX(position), 0) + 1 FROM items WHERE folder = ?1))");
     bindItemFields(s.bind(1, folderId), r).exec();
     return m_db.lastInsertId();
@@ -422,7 +495,8 @@ qint64 Store::addItem(qint64 folderId, const ItemRecord& r)
 void Store::updateItem(const ItemRecord& r)
 {
     auto& s = m_db.cached("UPDATE items SET message_class = ?2, subject = ?3, html_body = ?4,"
-                          " body = ?5, recipients = ?6 WHERE id = ?1");
+                          " body = ?5, recipients = ?6, rtf_body = ?7, created = ?8,"
+                          " modified = ?9, source = ?10, source_key = ?11 WHERE id = ?1");
     bindItemFields(s.bind(1, r.id), r).exec();
 }
 
@@ -460,14 +534,51 @@ void Store::setField(qint64 itemId, const QString& name, const FieldValue& value
     s.exec();
 }
 
-QList<AttachmentRecord> Store::attachments(qint64 itemId)
+void Store::removeItem(qint64 id)
+{
+    transaction([&] {
+        clearItemContent(id);
+        m_db.cached("DELETE FROM items WHERE id = ?").bind(1, id).exec();
+    });
+}
+
+void Store::moveItem(qint64 id, qint64 folderId)
+{
+    m_db.cached("UPDATE items SET folder = ?2, position ="
+                " (SELECT IFNULL(MAX(position), 0) + 1 FROM items WHERE folder = ?2) WHERE id = ?1")
+        .bind(1, id)
+        .bind(2, folderId)
+        .exec();
+}
+
+QList<SourcedItem> Store::itemsFromSource(qint64 folderId, const QString& source)
 {
     auto& s = m_db.cached(
-        "SELECT id, display_name FROM attachments WHERE item = ? ORDER BY position, id");
+        "WITH RECURSIVE tree(id) AS"
+        " (SELECT ?1 UNION ALL SELECT f.id FROM folders f JOIN tree t ON f.parent = t.id)"
+        " SELECT i.id, i.folder, i.source_key FROM items i JOIN tree t ON i.folder = t.id"
+        " WHERE i.source = ?2 ORDER BY i.folder, i.position, i.id");
+    s.bind(1, folderId).bind(2, source);
+    QList<SourcedItem> result;
+    while (s.next())
+        result.append({s.int64(0), s.int64(1), s.text(2)});
+    return result;
+}
+
+void Store::clearItemContent(qint64 itemId)
+{
+    m_db.cached("DELETE FROM fields WHERE item = ?").bind(1, itemId).exec();
+    m_db.cached("DELETE FROM attachments WHERE item = ?").bind(1, itemId).exec();
+}
+
+QList<AttachmentRecord> Store::attachments(qint64 itemId)
+{
+    auto& s = m_db.cached("SELECT id, display_name, content_id, hidden FROM attachments"
+                          " WHERE item = ? ORDER BY position, id");
     s.bind(1, itemId);
     QList<AttachmentRecord> result;
     while (s.next())
-        result.append({s.int64(0), s.text(1)});
+        result.append({s.int64(0), s.text(1), s.text(2), s.int64(3) != 0});
     return result;
 }
 
@@ -484,10 +595,22 @@ QByteArray Store::attachmentData(qint64 attachment)
 
 qint64 Store::addAttachment(qint64 itemId, const QString& displayName, const QByteArray& data)
 {
-    auto& s = m_db.cached("INSERT INTO attachments(item, display_name, data, position)"
-                          " VALUES (?1, ?2, ?3, (SELECT IFNULL(MAX(position), 0) + 1"
-                          " FROM attachments WHERE item = ?1))");
-    s.bind(1, itemId).bind(2, displayName).bind(3, data).exec();
+    AttachmentRecord record;
+    record.displayName = displayName;
+    return addAttachment(itemId, record, data);
+}
+
+qint64 Store::addAttachment(qint64 itemId, const AttachmentRecord& record, const QByteArray& data)
+{
+    auto& s = m_db.cached("INSERT INTO attachments(item, display_name, data, content_id, hidden,"
+                          " position) VALUES (?1, ?2, ?3, ?4, ?5, (SELECT IFNULL(MAX(position), 0)"
+                          " + 1 FROM attachments WHERE item = ?1))");
+    s.bind(1, itemId)
+        .bind(2, record.displayName)
+        .bind(3, data)
+        .bind(4, record.contentId)
+        .bind(5, record.hidden)
+        .exec();
     return m_db.lastInsertId();
 }
 
@@ -506,7 +629,7 @@ qint64 Store::copyTree(Store& source, qint64 sourceFolder, qint64 targetParent, 
             for (const auto& [fieldName, value] : source.fields(itemId))
                 setField(newItem, fieldName, value);
             for (const AttachmentRecord& a : source.attachments(itemId))
-                addAttachment(newItem, a.displayName, source.attachmentData(a.id));
+                addAttachment(newItem, a, source.attachmentData(a.id));
         }
         for (qint64 child : source.childFolders(sourceFolder))
             copyTree(source, child, copy, source.folder(child).name);

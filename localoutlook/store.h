@@ -37,12 +37,27 @@ struct ItemRecord
     QString htmlBody;
     QString body;
     QString recipients;
+    QByteArray rtfBody; // the RTF body as the message had it (decompressed); empty when none
+    QDateTime created;  // invalid when not known
+    QDateTime modified; // invalid when not known
+    QString source;     // the file or folder an imported item came from; empty otherwise
+    QString sourceKey;  // the item's identity within that source
 };
 
 struct AttachmentRecord
 {
     qint64 id = 0;
     QString displayName;
+    QString contentId;   // the name an HTML body refers to as "cid:..."; empty when none
+    bool hidden = false; // shown inside the body rather than in the attachment list
+};
+
+// An imported item as the store finds it again: where it is and which source key it has.
+struct SourcedItem
+{
+    qint64 id = 0;
+    qint64 folder = 0;
+    QString sourceKey;
 };
 
 // A user field's value: QString text, qint64 integer, double, bool or QDateTime date.
@@ -92,9 +107,19 @@ public:
     std::optional<FieldValue> findField(qint64 item, const QString& name);
     QList<std::pair<QString, FieldValue>> fields(qint64 item);
     void setField(qint64 item, const QString& name, const FieldValue& value);
+    /// Removes the item with its fields and attachments.
+    void removeItem(qint64 id);
+    /// Puts the item at the end of another folder's items.
+    void moveItem(qint64 id, qint64 folder);
+    /// The items at or below folder that came from source, in folder and position order.
+    QList<SourcedItem> itemsFromSource(qint64 folder, const QString& source);
+    /// Removes every field and attachment of the item.
+    void clearItemContent(qint64 item);
     QList<AttachmentRecord> attachments(qint64 item);
     QByteArray attachmentData(qint64 attachment);
     qint64 addAttachment(qint64 item, const QString& displayName, const QByteArray& data);
+    /// Adds an attachment with its content ID and hidden flag; record.id is ignored.
+    qint64 addAttachment(qint64 item, const AttachmentRecord& record, const QByteArray& data);
 
     /// Copies a folder of source (maybe this store) with everything in it under targetParent of
     /// this store, named name; returns the new folder's id.
@@ -108,6 +133,7 @@ public:
 private:
     void createSchema(const QString& topFolderName);
     void readMarker();
+    void upgradeFromVersion1();
     FolderRecord readFolder(sql::Statement& s);
 
     sql::Database m_db;

@@ -5,9 +5,9 @@
 // (number and description); none crashes on a removed folder or a broken store.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
 #include <QVariant>
-
 #include <memory>
 #include <optional>
 
@@ -145,6 +145,8 @@ public:
     virtual QString HTMLBody() = 0;
     /// Plain-text body.
     virtual QString Body() = 0;
+    /// When the item was last changed; invalid when the store does not know.
+    virtual QDateTime LastModificationTime() = 0;
     /// The attachments.
     virtual AttachmentsPtr Attachments() = 0;
     /// Writes the item to a file in a SaveAsType format.
@@ -169,6 +171,8 @@ public:
     virtual ~Attachment() = default;
     /// The name shown for the attachment, usually its file name.
     virtual QString DisplayName() = 0;
+    /// The name an HTML body refers to the attachment by ("cid:..."); empty when none.
+    virtual QString ContentID() = 0;
     /// Writes a copy of the attachment's data to a file.
     virtual void SaveAsFile(const QString& path) = 0;
 };

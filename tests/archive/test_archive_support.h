@@ -26,6 +26,7 @@ public:
     QString Subject() override { return subject; }
     QString HTMLBody() override;
     QString Body() override { return {}; }
+    QDateTime LastModificationTime() override { return {}; }
     outlook::AttachmentsPtr Attachments() override { return nullptr; }
     void SaveAs(const QString& path, qint32 type) override;
     std::optional<QVariant> FindUserProperty(const QString&) override { return std::nullopt; }

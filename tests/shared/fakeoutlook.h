@@ -75,6 +75,7 @@ public:
     QString Subject() override { return {}; }
     QString HTMLBody() override { return {}; }
     QString Body() override { return {}; }
+    QDateTime LastModificationTime() override { return {}; }
     outlook::AttachmentsPtr Attachments() override { return nullptr; }
     void SaveAs(const QString&, qint32) override {}
     std::optional<QVariant> FindUserProperty(const QString& name) override
