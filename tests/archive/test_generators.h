@@ -152,4 +152,7 @@ private slots:
     void outlineEmptyFolder();
     void outlineEmptyCategoryList();
     void outlineEscapesText();
+
+    // The published site: unchanged files, search page, sitemap.
+    void siteUnchangedWithOptionsOff();
 };
