@@ -1,7 +1,8 @@
+#include "tests/archive/test_generators_fixture.h"
+
 #include "archive/toc.h"
 #include "localoutlook/manifest.h"
 #include "shared/outlooksession.h"
-#include "tests/archive/test_generators.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -39,7 +40,7 @@ QJsonObject attachment(const QString& displayName, const QByteArray& data)
     return {{u"displayName"_s, displayName}, {u"data"_s, QString::fromLatin1(data.toBase64())}};
 }
 
-Archive::Archive(const QJsonArray& items) : m_collection(*t.rt)
+Archive::Archive(const QJsonArray& items, const QString& filesDir) : m_collection(*t.rt)
 {
     dest = t.path(u"web"_s);
     QDir().mkpath(dest);
@@ -51,7 +52,7 @@ Archive::Archive(const QJsonArray& items) : m_collection(*t.rt)
     const QJsonObject manifest{{u"displayName"_s, u"KB Store"_s},
                                {u"folders"_s, QJsonArray{folder}}};
     const QString store = t.path(u"kb.pst"_s);
-    localoutlook::buildStore(manifest, t.path(QString()), store);
+    localoutlook::buildStore(manifest, filesDir.isEmpty() ? t.path(QString()) : filesDir, store);
 
     // Outlook shows the folder; the generator finds it there as the list filling does.
     lorvo::OutlookSession& session = t.rt->session();
