@@ -1,7 +1,9 @@
 <!--
 // Click-to-fold outline. A list marked "dynamicoutline" folds and unfolds the list under an
 // entry when the entry is clicked; one marked "initcollapsed" starts with its nested lists folded.
-// Lists in a table with a border, and lists marked "nodynamicoutline", stay as they are.
+// Lists in a table with a border, and lists marked "nodynamicoutline", stay as they are. For the
+// keyboard and screen readers the header of every entry that folds is a button: Tab reaches it,
+// Enter and Space fold and unfold as a click does, and aria-expanded tells which it is.
 
 var outlineLastClick = null;
 
@@ -91,7 +93,41 @@ function initOutline()
         var style = entries[j].getAttribute("style");
         if (style && /cursor\s*:\s*hand/i.test(style) && dynOutlineEnabled(entries[j]))
             entries[j].style.cursor = "pointer";
+        if (dynOutlineEnabled(entries[j]))
+            outlineMarkHeader(entries[j]);
     }
+}
+
+// Keyboard and screen readers: the header of an entry that folds is a button in the Tab order
+// that says whether its list is shown. A folded list is not displayed, so the links in it leave
+// the Tab order with it.
+function outlineFoldedList(entry)
+{
+    for (var child = entry.firstChild; child; child = child.nextSibling) {
+        if (outlineIsList(outlineTag(child)))
+            return child;
+    }
+    return null;
+}
+
+function outlineHeaderOf(entry)
+{
+    for (var child = entry.firstChild; child; child = child.nextSibling) {
+        if (child.nodeType == 1)
+            return outlineIsList(outlineTag(child)) ? null : child;
+    }
+    return null;
+}
+
+function outlineMarkHeader(entry)
+{
+    var list = outlineFoldedList(entry);
+    var header = outlineHeaderOf(entry);
+    if (!list || !header)
+        return;
+    header.setAttribute("tabindex", "0");
+    header.setAttribute("role", "button");
+    header.setAttribute("aria-expanded", list.style.display == "none" ? "false" : "true");
 }
 
 function containedIn(src, dest)
@@ -113,6 +149,12 @@ function dynOutline(e)
     var control = getControlTag(src);
     if (control == null || !dynOutlineEnabled(control))
         return;
+    outlineToggle(control);
+}
+
+// Shows or hides the lists that belong to an entry.
+function outlineToggle(control)
+{
     var walker = document.createTreeWalker(document.documentElement,
                                            NodeFilter.SHOW_ELEMENT | NodeFilter.SHOW_COMMENT, null);
     walker.currentNode = control;
@@ -121,10 +163,31 @@ function dynOutline(e)
         if (outlineIsList(outlineTag(node)))
             node.style.display = (node.style.display == "none") ? "" : "none";
     }
+    if (outlineTag(control) == "LI")
+        outlineMarkHeader(control);
+}
+
+// Enter and Space on a header fold and unfold its entry as a click does.
+function outlineKey(e)
+{
+    var key = e.key || e.keyCode;
+    if (key != "Enter" && key != 13 && key != " " && key != "Spacebar" && key != 32)
+        return;
+    var header = e.target;
+    if (!header || header.nodeType != 1 || header.getAttribute("role") != "button")
+        return;
+    var control = getControlTag(header);
+    if (control == null || outlineHeaderOf(control) != header || !dynOutlineEnabled(control))
+        return;
+    // Space would scroll the page, Enter would repeat while held.
+    e.preventDefault();
+    if (!e.repeat)
+        outlineToggle(control);
 }
 
 // The body's onclick calls dynOutline() without the event; keep the click at hand for it.
 document.addEventListener("click", function (e) { outlineLastClick = e; }, true);
+document.addEventListener("keydown", outlineKey);
 
 if (document.readyState == "loading")
     document.addEventListener("DOMContentLoaded", initOutline);
