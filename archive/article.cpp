@@ -149,15 +149,15 @@ QString declareWindows1252(const QString& page)
     return result;
 }
 
-void subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
+bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
                   const std::function<QString()>& loadBody)
 {
     Trap t(rt, u"subWriteHTML"_s);
-    t.run([&] {
+    return t.run([&] {
         t.step(10, u"Checking for the file "_s + path);
         // A page that stays as it is needs no body: decide before anything is read.
         if (overwrite != 1 && rt.fs().fileExists(path))
-            return;
+            return false;
         if (loadBody)
             article.Body = loadBody();
         t.step(20, u"Building the page "_s + path);
@@ -165,6 +165,7 @@ void subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overw
         t.step(30, u"Writing file to "_s + path);
         // Written whole, so the old page is replaced only by a complete new one.
         rt.fs().writeFile(path, bytes);
+        return true;
     });
 }
 

@@ -59,8 +59,9 @@ QString declareWindows1252(const QString& page);
 
 /// subWriteHTML: writes the page at path unless a file exists there and overwrite is not 1.
 /// loadBody, when given, supplies Body just before the page is built (it is not called when the
-/// page is left as it is). Failures are reported under "subWriteHTML" (the program ends).
-void subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
+/// page is left as it is). Returns whether the page was written. Failures are reported under
+/// "subWriteHTML" (the program ends).
+bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
                   const std::function<QString()>& loadBody = {});
 
 /// One entry of the attachment list of article number, k-th saved attachment.

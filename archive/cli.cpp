@@ -5,6 +5,7 @@
 #include "archive/imaging.h"
 #include "archive/mainwindowlogic.h"
 #include "archive/settings.h"
+#include "archive/site.h"
 #include "shared/commandline.h"
 #include "shared/outlooksession.h"
 #include "shared/progress.h"
@@ -41,6 +42,8 @@ const QString kAttachments = u"attachments"_s;
 const QString kOverwrite = u"overwrite"_s;
 const QString kCategory = u"category"_s;
 const QString kType = u"type"_s;
+const QString kSearch = u"search"_s;
+const QString kSitemapBase = u"sitemap-base"_s;
 
 // A wrong argument: its message is printed with a pointer to --help; exit code 2.
 struct UsageError
@@ -192,6 +195,11 @@ void addOptions(QCommandLineParser& parser)
          u"TEXT"_s},
         {kType, u"Publishes this problem type (repeat for more; default: all). Outline only."_s,
          u"TEXT"_s},
+        {kSearch, u"Adds a search page, search.htm, that works without a server."_s, u"on|off"_s},
+        {kSitemapBase,
+         u"Writes sitemap.xml with the pages' addresses under this http(s) address of the site "
+         u"(empty: no sitemap)."_s,
+         u"URL"_s},
     });
 }
 
@@ -202,7 +210,8 @@ struct Request
     std::optional<int> group;
     std::optional<int> naming;
     std::optional<QString> start;
-    std::optional<int> toc, collapsible, collapseInitially, attachments, overwrite;
+    std::optional<int> toc, collapsible, collapseInitially, attachments, overwrite, search;
+    std::optional<QString> sitemapBase;
     QStringList categories;
     QStringList types;
 };
@@ -232,6 +241,14 @@ Request readRequest(const QCommandLineParser& parser)
     flag(kCollapseInitially, r.collapseInitially);
     flag(kAttachments, r.attachments);
     flag(kOverwrite, r.overwrite);
+    flag(kSearch, r.search);
+    if (parser.isSet(kSitemapBase)) {
+        r.sitemapBase = parser.value(kSitemapBase).trimmed();
+        if (!r.sitemapBase->isEmpty() && !sitemapBase(*r.sitemapBase))
+            throw UsageError{u"--sitemap-base takes the site's address, starting with http:// or "
+                             u"https://, not '"_s +
+                             parser.value(kSitemapBase) + u"'"_s};
+    }
     r.categories = parser.values(kCategory);
     r.types = parser.values(kType);
     return r;
@@ -255,6 +272,9 @@ void applyRequest(MainWindowLogic& logic, const Request& r)
     set(Check::CollapseInitially, r.collapseInitially);
     set(Check::Attachments, r.attachments);
     set(Check::Overwrite, r.overwrite);
+    set(Check::Search, r.search);
+    if (r.sitemapBase)
+        logic.sitemapBaseEdited(*r.sitemapBase);
     // Nobody is at the desktop to look at the result.
     logic.checkClick(Check::Run, 0);
     if (r.group)

@@ -81,4 +81,41 @@ QString hrefEncode(const QString& fileName)
     return QString::fromLatin1(QUrl::toPercentEncoding(fileName, "/"));
 }
 
+QString jsStringLiteral(const QString& text)
+{
+    QString out;
+    out.reserve(text.size() + 2);
+    out += u'"';
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'"':
+            out += "\\\""_L1;
+            break;
+        case u'\\':
+            out += "\\\\"_L1;
+            break;
+        case u'\n':
+            out += "\\n"_L1;
+            break;
+        case u'\r':
+            out += "\\r"_L1;
+            break;
+        case u'<':
+            out += "\\u003C"_L1;
+            break;
+        case u'>':
+            out += "\\u003E"_L1;
+            break;
+        default:
+            // Control characters, and the two line ends that end a literal in older scripts.
+            if (c.unicode() < 0x20 || c.unicode() == 0x2028 || c.unicode() == 0x2029)
+                out += u"\\u%1"_s.arg(c.unicode(), 4, 16, QChar(u'0'));
+            else
+                out += c;
+        }
+    }
+    out += u'"';
+    return out;
+}
+
 } // namespace lorvo::archive

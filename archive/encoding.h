@@ -25,4 +25,9 @@ QString htmlEscape(const QString& text);
 /// "?" and blanks keep the link on the file of that very name.
 QString hrefEncode(const QString& fileName);
 
+/// The text as a double-quoted script string literal that nothing can break out of: quotes,
+/// backslashes and line ends escaped, and "<" and ">" too, so that no "</script>" or "<!--"
+/// appears where the script sits in a page.
+QString jsStringLiteral(const QString& text);
+
 } // namespace lorvo::archive

@@ -25,6 +25,10 @@ struct GenerationOptions
     int attachments = 1;           // chkAttachments
     int collapse = 1;              // chkCollapse
     int collapseInitially = 1;     // chkCollapseInitially
+
+    // Files beside index.htm, off unless chosen.
+    int search = 0;      // chkSearch: search.htm and its index search-index.js
+    QString sitemapBase; // txtSitemapBase: the site's address for sitemap.xml; empty: none
 };
 
 struct ListEntry

@@ -5,6 +5,7 @@
 #include "archive/conversion.h"
 #include "archive/encoding.h"
 #include "archive/safeitem.h"
+#include "archive/site.h"
 #include "archive/toc.h"
 #include "shared/dictionary.h"
 #include "shared/filehandling.h"
@@ -119,6 +120,12 @@ public:
             refuse(u"Please enter a whole number as the start number of the page numbering!"_s);
             return false;
         }
+        const QString base = options.sitemapBase.trimmed();
+        if (!base.isEmpty() && !(m_sitemap = sitemapBase(base))) {
+            refuse(sitemapBaseMessage());
+            return false;
+        }
+        m_search = options.search == 1;
         destination = fncClearEndSlash(typed);
         number = first;
 
@@ -129,6 +136,7 @@ public:
         m_host.clearCancel();
         m_trap.step(30, u"Reading the items of the Knowledge Base folder"_s);
         items = session.goCurrentFolder->Items();
+        ignoreErrors([&] { m_published = PublishedPages(items->Count()); });
         return true;
     }
 
@@ -203,23 +211,35 @@ public:
     void writePage(PendingArticle& p)
     {
         p.article.TOClink = options.generateToc == 1 ? tocBackLink() : QString();
+        // The body as written, for the search index.
+        QString body = m_search && p.hasBody ? p.article.Body : QString();
         std::function<QString()> loadBody;
         if (!p.hasBody) {
-            loadBody = [this, index = p.itemIndex] {
-                QString body;
+            loadBody = [this, &body, index = p.itemIndex] {
+                QString loaded;
                 ignoreErrors([&] {
                     if (const outlook::ItemPtr item = fetch(index))
-                        body = m_s.safeItem.getSafeHTMLBody(item);
+                        loaded = m_s.safeItem.getSafeHTMLBody(item);
                 });
-                return body;
+                if (m_search)
+                    body = loaded;
+                return loaded;
             };
         }
-        subWriteHTML(m_rt, p.article.strWebPagePath, p.article, options.overwrite, loadBody);
+        const bool written =
+            subWriteHTML(m_rt, p.article.strWebPagePath, p.article, options.overwrite, loadBody);
+        const cArticle& a = p.article;
+        m_published.add(
+            {fncGetFileName(a.strWebPagePath), a.Subject, a.ProblemCategory, a.ProblemType,
+             written ? htmlText(body, m_published.textLimit()) : QString(), QDateTime()},
+            written);
     }
 
     void openToc(quint8 collapsible)
     {
         m_toc = fncWriteTOC(m_rt, destination + u"/index.htm"_s, collapsible);
+        if (m_search)
+            write(searchPageLink());
     }
 
     void write(const QString& markup) { m_toc->write(toWindows1252(markup)); }
@@ -237,6 +257,7 @@ public:
     void finish(quint8 collapse)
     {
         subExtractFilesFromResource(m_rt, destination, collapse);
+        subWriteSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         m_s.conversion.quitWordProcessor();
         write(toc::closing());
         commitToc();
@@ -263,6 +284,10 @@ private:
     GenerationHost& m_host;
     Trap& m_trap;
     std::unique_ptr<TextSink> m_toc;
+    // The search page and the sitemap, as the options asked for them when the run started.
+    bool m_search = false;
+    std::optional<QUrl> m_sitemap;
+    PublishedPages m_published;
 };
 
 } // namespace

@@ -224,6 +224,11 @@ void MainWindowLogic::numberingEdited(const QString& text)
     m_state.numbering = text;
 }
 
+void MainWindowLogic::sitemapBaseEdited(const QString& text)
+{
+    m_state.sitemapBase = text;
+}
+
 void MainWindowLogic::listSelectionChanged(ListId id, int row, bool selected)
 {
     list(id).setSelected(row, selected);
@@ -276,6 +281,10 @@ void MainWindowLogic::subSetCaptions()
         restoreCheck(Check::Collapse, u"chkCollapse"_s);
         runCheckHandler(Check::Collapse);
         restoreCheck(Check::CollapseInitially, u"chkCollapseInitially"_s);
+
+        t.at(60);
+        setCheck(Check::Search, wholeNumber(readSetting(u"chkSearch"_s, u"0"_s), 0, 0, 2));
+        m_state.sitemapBase = readSetting(u"SitemapBase"_s, QString());
         m_settingsLoaded = true;
         render();
     });
@@ -286,7 +295,7 @@ void MainWindowLogic::subSaveCaptions()
     Trap t(m_rt, u"subSaveCaptions"_s);
     t.run([&] {
         const auto check = [&](Check c) { return QString::number(m_state.check(c).value); };
-        const std::array<QString, 10> values{
+        const std::array<QString, kSettingNames.size()> values{
             m_state.destination,
             m_state.naming == 0 ? u"0"_s : u"1"_s,
             m_state.numbering,
@@ -297,6 +306,8 @@ void MainWindowLogic::subSaveCaptions()
             check(Check::Attachments),
             check(Check::Collapse),
             check(Check::CollapseInitially),
+            check(Check::Search),
+            m_state.sitemapBase,
         };
         for (std::size_t i = 0; i < values.size(); ++i) {
             const QString key = QString::fromLatin1(kSettingNames[i]);
@@ -341,6 +352,8 @@ GenerationOptions MainWindowLogic::options()
     o.attachments = m_state.check(Check::Attachments).value;
     o.collapse = m_state.check(Check::Collapse).value;
     o.collapseInitially = m_state.check(Check::CollapseInitially).value;
+    o.search = m_state.check(Check::Search).value;
+    o.sitemapBase = m_state.sitemapBase;
     return o;
 }
 

@@ -32,8 +32,9 @@ enum class Check {
     CollapseInitially, // chkCollapseInitially
     SelectAllCategory, // chkSelectAllCategory
     SelectAllType,     // chkSelectAllType
+    Search,            // chkSearch
 };
-inline constexpr int kCheckCount = 8;
+inline constexpr int kCheckCount = 9;
 
 enum class ListId { Category, Type };
 
@@ -61,6 +62,7 @@ struct MainState
     int progressMaximum = 0;
     int progressValue = 0;
     int listsRevision = 0; // counts changes of the lists' entries and selections
+    QString sitemapBase;   // txtSitemapBase
 
     const CheckBoxState& check(Check c) const { return checks[std::size_t(c)]; }
     CheckBoxState& check(Check c) { return checks[std::size_t(c)]; }
@@ -79,13 +81,15 @@ public:
     virtual QObject* window() = 0;
 };
 
-// The setting names, in the order they are stored.
-inline constexpr std::array<const char*, 10> kSettingNames{
+// The setting names, in the order they are stored: the classic ten, then the search page and
+// the sitemap.
+inline constexpr std::array<const char*, 12> kSettingNames{
     "DestinationFolder", "iNamingScheme",
     "iNumbering",        "GenerateTOC",
     "OverwriteFiles",    "RunTOC",
     "optGroup",          "chkAttachments",
-    "chkCollapse",       "chkCollapseInitially"};
+    "chkCollapse",       "chkCollapseInitially",
+    "chkSearch",         "SitemapBase"};
 
 class MainWindowLogic final : public GenerationHost
 {
@@ -116,11 +120,12 @@ public:
     void optNamingClick(int index);
     void destinationEdited(const QString& text);
     void numberingEdited(const QString& text);
+    void sitemapBaseEdited(const QString& text);
     void listSelectionChanged(ListId list, int row, bool selected);
 
-    /// Applies the caption and restores the ten settings.
+    /// Applies the caption and restores the settings.
     void subSetCaptions();
-    /// Stores the ten settings.
+    /// Stores the settings.
     void subSaveCaptions();
     /// Finds the knowledge-base folder and fills the lists.
     void subPopulateLists();

@@ -10,6 +10,8 @@ lorvo_add_library(lorvo_archive_support
         ${CMAKE_CURRENT_LIST_DIR}/safeitem.cpp
         ${CMAKE_CURRENT_LIST_DIR}/safeitem.h
         ${CMAKE_CURRENT_LIST_DIR}/safeitemplugin.h
+        ${CMAKE_CURRENT_LIST_DIR}/site.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/site.h
         ${CMAKE_CURRENT_LIST_DIR}/toc.cpp
         ${CMAKE_CURRENT_LIST_DIR}/toc.h
         ${CMAKE_CURRENT_LIST_DIR}/wordprocessor.cpp
@@ -22,4 +24,5 @@ lorvo_embed_files(lorvo_archive_support FILES
     FILES
         ${CMAKE_CURRENT_LIST_DIR}/files/style.css
         ${CMAKE_CURRENT_LIST_DIR}/files/outline.js
-        ${CMAKE_CURRENT_LIST_DIR}/files/bulletredsmall.gif)
+        ${CMAKE_CURRENT_LIST_DIR}/files/bulletredsmall.gif
+        ${CMAKE_CURRENT_LIST_DIR}/files/search.htm)

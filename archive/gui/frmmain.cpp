@@ -188,6 +188,17 @@ void FrmMain::buildControls()
         makeCheck(Check::Attachments, u"chkAttachments"_s, u"Include Attachments"_s));
     otherLayout->addWidget(makeCheck(Check::Run, u"chkRun"_s, u"Run index.htm when done"_s));
     otherLayout->addWidget(makeCheck(Check::Overwrite, u"chkOverwrite"_s, u"Overwrite files"_s));
+    otherLayout->addWidget(makeCheck(Check::Search, u"chkSearch"_s, u"Add a search page"_s));
+    auto* sitemapLabel = label(u"lblSitemapBase"_s, u"Sitemap for the address:"_s);
+    m_sitemapBase = named(new QLineEdit, u"txtSitemapBase"_s);
+    m_sitemapBase->setPlaceholderText(u"https://intranet.example.com/kb/"_s);
+    m_sitemapBase->setToolTip(u"The web address the site is published at. When given, "
+                              u"sitemap.xml lists every page under it."_s);
+    sitemapLabel->setBuddy(m_sitemapBase);
+    otherLayout->addWidget(sitemapLabel);
+    otherLayout->addWidget(m_sitemapBase);
+    connect(m_sitemapBase, &QLineEdit::textEdited, this,
+            [this](const QString& text) { m_logic.sitemapBaseEdited(text); });
     rightColumn->addWidget(other);
     options->addLayout(rightColumn);
     root->addLayout(options);
@@ -249,6 +260,7 @@ void FrmMain::render()
     setWindowTitle(s.caption);
     setText(m_destination, s.destination);
     setText(m_numbering, s.numbering);
+    setText(m_sitemapBase, s.sitemapBase);
     for (int i = 0; i < 2; ++i) {
         m_group[std::size_t(i)]->setChecked(s.group == i);
         m_group[std::size_t(i)]->setEnabled(s.groupEnabled[std::size_t(i)]);

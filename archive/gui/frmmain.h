@@ -51,6 +51,7 @@ private:
     std::array<QRadioButton*, 2> m_naming{};
     QLineEdit* m_destination = nullptr;
     QLineEdit* m_numbering = nullptr;
+    QLineEdit* m_sitemapBase = nullptr;
     QListWidget* m_categories = nullptr;
     QListWidget* m_types = nullptr;
     QProgressBar* m_progress = nullptr;

@@ -108,7 +108,8 @@ QStringList defaultWrites()
             u"iNumbering=1000"_s,    u"GenerateTOC=1"_s,
             u"OverwriteFiles=1"_s,   u"RunTOC=1"_s,
             u"optGroup=0"_s,         u"chkAttachments=1"_s,
-            u"chkCollapse=1"_s,      u"chkCollapseInitially=1"_s};
+            u"chkCollapse=1"_s,      u"chkCollapseInitially=1"_s,
+            u"chkSearch=0"_s,        u"SitemapBase="_s};
 }
 
 void TestArchiveWindow::settingsStoreErrors()
@@ -159,6 +160,9 @@ void TestArchiveWindow::firstStartDefaults()
         QVERIFY(s.check(c).enabled);
     }
     QCOMPARE(s.groupEnabled, (std::array<bool, 2>{true, true}));
+    // The search page and the sitemap are off unless chosen.
+    QCOMPARE(s.check(Check::Search).value, 0);
+    QCOMPARE(s.sitemapBase, QString());
     QVERIFY(a.logic.settingsLoaded());
     QVERIFY(a.t.dialogs.requests.isEmpty());
 }
@@ -277,7 +281,7 @@ void TestArchiveWindow::unreadableSettingsFile()
     QVERIFY(QFileInfo(file).isDir());
 }
 
-void TestArchiveWindow::savesTenValuesInOrder()
+void TestArchiveWindow::savesValuesInOrder()
 {
     Archive a;
     a.logic.subSetCaptions();
@@ -286,11 +290,14 @@ void TestArchiveWindow::savesTenValuesInOrder()
     a.logic.optNamingClick(1);
     a.logic.checkClick(Check::Run, 0);
     a.logic.optGroupClick(1);
+    a.logic.checkClick(Check::Search, 1);
+    a.logic.sitemapBaseEdited(u"https://kb.example.com/"_s);
     a.logic.subSaveCaptions();
     QCOMPARE(a.store.written,
              (QStringList{u"DestinationFolder=/srv/web"_s, u"iNamingScheme=1"_s, u"iNumbering=77"_s,
                           u"GenerateTOC=1"_s, u"OverwriteFiles=1"_s, u"RunTOC=0"_s, u"optGroup=1"_s,
-                          u"chkAttachments=1"_s, u"chkCollapse=1"_s, u"chkCollapseInitially=1"_s}));
+                          u"chkAttachments=1"_s, u"chkCollapse=1"_s, u"chkCollapseInitially=1"_s,
+                          u"chkSearch=1"_s, u"SitemapBase=https://kb.example.com/"_s}));
     QMap<QString, QVariant> saved;
     for (const char* name : kSettingNames)
         saved.insert(QString::fromLatin1(name), a.storedSetting(QString::fromLatin1(name)));
@@ -307,6 +314,10 @@ void TestArchiveWindow::savesTenValuesInOrder()
     QCOMPARE(s.numbering, u"77"_s);
     QCOMPARE(s.check(Check::Run).value, 0);
     QCOMPARE(s.group, 1);
+    QCOMPARE(s.check(Check::Search).value, 1);
+    QCOMPARE(s.sitemapBase, u"https://kb.example.com/"_s);
+    QCOMPARE(b.logic.options().search, 1);
+    QCOMPARE(b.logic.options().sitemapBase, u"https://kb.example.com/"_s);
 }
 
 void TestArchiveWindow::missingImagingEndsWithoutStoring()

@@ -102,7 +102,7 @@ private Q_SLOTS:
     void groupNoneRestoresOutlineDisabled();
     void badStoredValuesFallBackToDefaults();
     void unreadableSettingsFile();
-    void savesTenValuesInOrder();
+    void savesValuesInOrder();
     void missingImagingEndsWithoutStoring();
 
     // Images (test_archive_window.cpp)

@@ -62,4 +62,11 @@ private slots:
 
     // The published site: unchanged files, search page, sitemap.
     void siteUnchangedWithOptionsOff();
+    void bodyText();
+    void searchIndexIsInert();
+    void sitemapBases_data();
+    void sitemapBases();
+    void sitemapIsWellFormed();
+    void siteWithSearchAndSitemap();
+    void sitemapBaseRefused();
 };

@@ -201,6 +201,81 @@ private slots:
         QCOMPARE(m_browser->evaluate(header + u".nextElementSibling.style.display"_s).toString(),
                  u"none"_s);
     }
+
+    // The search page over file://, its index loaded by a script tag.
+    void searchPage()
+    {
+        const QString hostile = u"<img src=x onerror=\"window.pwned=1\">\"Quotes\" & 'apos'"_s;
+        Archive a({article(u"Signing in from home"_s, u"Accounts"_s, u"How-to"_s,
+                           u"<html><body><p>The laptop asks for a Kerberos ticket first.</p>"
+                           "</body></html>"_s),
+                   article(u"Caf\u00e9 menu"_s, u"Kitchen"_s, u"Policy"_s),
+                   article(hostile, u"Hardware"_s, u"<b>Fix</b>"_s),
+                   article(u"Toner"_s, u"Hardware"_s, u"Fix"_s,
+                           u"<body>Shake the cartridge before the printer takes it.</body>"_s),
+                   article(u"Printer jam"_s, u"Hardware"_s, u"Fix"_s)});
+        a.host.opts.search = 1;
+        QVERIFY(a.flat());
+        const QString page = QUrl::fromLocalFile(a.dest + u"/search.htm"_s).toString();
+        // Subject, where, passage of every result, in order.
+        const QString results = uR"((function () {
+          var out = [];
+          document.querySelectorAll('#results li').forEach(function (li) {
+            out.push([li.querySelector('a').textContent, li.querySelector('a').getAttribute('href'),
+                      (li.querySelector('.where') || {}).textContent || '',
+                      (li.querySelector('.passage') || {}).textContent || ''].join('|'));
+          });
+          return out;
+        })())"_s;
+        const auto search = [&](const QString& query) {
+            QStringList lines;
+            if (!m_browser->navigate(page + u"?q="_s +
+                                     QString::fromLatin1(QUrl::toPercentEncoding(query))) ||
+                !m_browser->waitFor(u"document.getElementById('status').textContent != ''"_s)) {
+                qWarning("%s", qPrintable(m_browser->error()));
+                return lines;
+            }
+            for (const QJsonValue& line : m_browser->evaluate(results).toArray())
+                lines.append(line.toString());
+            return lines;
+        };
+
+        // A word of a body finds its article, letter case aside, with the passage around it.
+        QCOMPARE(search(u"KERBEROS"_s),
+                 QStringList{u"Signing in from home|Signing%20in%20from%20home.htm|Accounts \u203a "
+                             "How-to|The laptop asks for a Kerberos ticket first."_s});
+        QCOMPARE(m_browser->evaluate(u"document.querySelector('#results mark').textContent"_s)
+                     .toString(),
+                 u"Kerberos"_s);
+        // Accents aside too.
+        QCOMPARE(search(u"cafe"_s).value(0).section(u'|', 0, 1),
+                 u"Caf\u00e9 menu|Caf%C3%A9%20menu.htm"_s);
+        // A subject that holds the words comes before a body that does.
+        const QStringList printer = search(u"printer"_s);
+        QCOMPARE(printer.size(), 2);
+        QVERIFY2(printer.at(0).startsWith(u"Printer jam|"_s), qPrintable(printer.join(u'\n')));
+        QVERIFY2(printer.at(1).startsWith(u"Toner|"_s), qPrintable(printer.join(u'\n')));
+        QCOMPARE(search(u"no such word"_s), QStringList());
+        QCOMPARE(m_browser->evaluate(u"document.getElementById('status').textContent"_s).toString(),
+                 u"No article found for \u201cno such word\u201d."_s);
+
+        // Markup in a subject and a type is shown as text and never runs.
+        const QStringList quoted = search(u"quotes"_s);
+        QCOMPARE(quoted.size(), 1);
+        QCOMPARE(quoted.at(0).section(u'|', 0, 0), hostile);
+        QCOMPARE(quoted.at(0).section(u'|', 2, 2), u"Hardware \u203a <b>Fix</b>"_s);
+        QCOMPARE(
+            m_browser->evaluate(u"document.querySelectorAll('#results img, #results b').length"_s)
+                .toInt(),
+            0);
+        QCOMPARE(m_browser->evaluate(u"typeof window.pwned"_s).toString(), u"undefined"_s);
+
+        // index.htm links the page.
+        QVERIFY(m_browser->navigate(QUrl::fromLocalFile(a.dest + u"/index.htm"_s).toString()));
+        QVERIFY(m_browser->pressKey(u"Tab"_s));
+        QCOMPARE(m_browser->evaluate(u"document.activeElement.getAttribute('href')"_s).toString(),
+                 u"search.htm"_s);
+    }
 };
 
 } // namespace

@@ -294,6 +294,30 @@ private slots:
         QCOMPARE(tree(path(u"again"_s)), first);
     }
 
+    // The search page and the sitemap, asked for on the command line.
+    void publishesSearchAndSitemap()
+    {
+        QVERIFY(install());
+        const Result r = archive({u"--generate"_s, u"--destination"_s, site(), u"--search"_s,
+                                  u"on"_s, u"--sitemap-base"_s, u"https://kb.example.com/kb"_s});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(readPage(site() + u"/index.htm"_s).contains(u"<a href=\"search.htm\">"_s));
+        QVERIFY(QFileInfo(site() + u"/search.htm"_s).size() > 0);
+        QVERIFY(QFileInfo(site() + u"/search-index.js"_s).size() > 0);
+        QFile sitemap(site() + u"/sitemap.xml"_s);
+        QVERIFY(sitemap.open(QIODevice::ReadOnly));
+        const QString xml = QString::fromUtf8(sitemap.readAll());
+        QCOMPARE(xml.count(u"<loc>https://kb.example.com/kb/"_s), 45);
+        // Neither with "off" and an empty base.
+        QVERIFY(QFile::remove(site() + u"/sitemap.xml"_s));
+        QCOMPARE(archive({u"--generate"_s, u"--destination"_s, site(), u"--search"_s, u"off"_s,
+                          u"--sitemap-base"_s, QString()})
+                     .code,
+                 0);
+        QVERIFY(!QFileInfo::exists(site() + u"/sitemap.xml"_s));
+        QVERIFY(!readPage(site() + u"/index.htm"_s).contains(u"search.htm"_s));
+    }
+
     void optionsLeftOutTakeTheStoredSettings()
     {
         QVERIFY(install());
@@ -382,6 +406,13 @@ private slots:
         QTest::newRow("bad switch")
             << u"examples"_s << QStringList{generate, dest, u"site"_s, u"--toc"_s, u"yes"_s}
             << u"--toc takes on or off"_s;
+        QTest::newRow("bad search switch")
+            << u"examples"_s << QStringList{generate, dest, u"site"_s, u"--search"_s, u"yes"_s}
+            << u"--search takes on or off"_s;
+        QTest::newRow("sitemap base not a web address")
+            << u"examples"_s
+            << QStringList{generate, dest, u"site"_s, u"--sitemap-base"_s, u"//server/kb"_s}
+            << u"--sitemap-base takes the site's address"_s;
         QTest::newRow("without --generate")
             << u"examples"_s << QStringList{dest, u"site"_s} << u"needs --generate"_s;
         QTest::newRow("unknown category")
