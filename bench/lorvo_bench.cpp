@@ -1,8 +1,10 @@
 // lorvo-bench: speed and memory of the two generators on a synthetic knowledge base, with
 // MHonArc on the same articles as the yardstick.
 //
-//   lorvo-bench [--attachments] N...   builds a store of N articles for each N and prints
-//                                      articles per second and peak memory of each generator
+//   lorvo-bench [--attachments] [--search] N...
+//       builds a store of N articles for each N and prints articles per second and peak memory
+//       of each generator; with --search the flat generator also writes the search page, and
+//       the size of its index and the time a search takes in headless Chromium are printed
 //
 // Each generator runs in a child process of its own, so that its peak memory is its own.
 
@@ -12,16 +14,21 @@
 #include "localoutlook/store.h"
 #include "shared/errorhandling.h"
 #include "shared/outlooksession.h"
+#include "tests/support/devtools.h"
 #include "tests/support/testsupport.h"
 
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTextStream>
+#include <QUrl>
 #include <cstdio>
 #include <random>
 
@@ -191,7 +198,7 @@ public:
 
 // Child process: runs one generator over the store into destination and prints its figures.
 int runPhase(const QString& phase, const QString& storePath, const QString& destination,
-             bool withAttachments)
+             bool withAttachments, bool search)
 {
     test::TestRuntime t;
     OutlookSession& session = t.rt->session();
@@ -211,6 +218,7 @@ int runPhase(const QString& phase, const QString& storePath, const QString& dest
     host.opts.destination = destination;
     host.opts.attachments = withAttachments ? 1 : 0;
     host.opts.runToc = 0;
+    host.opts.search = search ? 1 : 0;
     for (int i = 1; i <= kCategories; ++i)
         host.categoryList.append({u"Category %1"_s.arg(i, 2, 10, QChar(u'0')), true});
     for (int i = 1; i <= kTypes; ++i)
@@ -231,7 +239,9 @@ int runPhase(const QString& phase, const QString& storePath, const QString& dest
         return 1;
     }
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    const int pages = int(QDir(destination).entryList({u"*.htm"_s}, QDir::Files).size()) - 1;
+    // Every .htm but index.htm and search.htm is a page.
+    const int pages =
+        int(QDir(destination).entryList({u"*.htm"_s}, QDir::Files).size()) - (search ? 2 : 1);
     out() << "seconds=" << seconds << " cpu=" << cpuSeconds() - cpuBefore << " pages=" << pages
           << " articles=" << articles << " peak_mib=" << peakMemoryMiB() << Qt::endl;
     return pages == articles ? 0 : 2;
@@ -291,7 +301,52 @@ double runMhonarc(const QString& mbox, const QString& outDir)
     return double(timer.nsecsElapsed()) / 1e9;
 }
 
-int benchmark(int n, bool withAttachments)
+// The search page of a published site in headless Chromium: the time to load it with its
+// index, the first search (which prepares the index) and the median and slowest of repeated
+// searches, rendering of the results included.
+void searchFigures(const QString& destination)
+{
+    const QString index = destination + u"/search-index.js"_s;
+    out() << "  search index: " << QFileInfo(index).size() / 1024 << " KiB" << Qt::endl;
+    test::DevToolsSession browser;
+    if (!browser.start()) {
+        out() << "  search: " << browser.error() << Qt::endl;
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    if (!browser.navigate(QUrl::fromLocalFile(destination + u"/search.htm"_s).toString())) {
+        out() << "  search: " << browser.error() << Qt::endl;
+        return;
+    }
+    out() << "  search page loaded with its index in " << timer.elapsed() << " ms" << Qt::endl;
+    const auto timed = [&](const QString& query) {
+        const QJsonValue ms = browser.evaluate(
+            u"(function () { var t = performance.now(); var n = lorvoRunSearch(%1); "
+            "return [performance.now() - t, n]; })()"_s.arg(
+                QString::fromUtf8(QJsonDocument(QJsonArray{query}).toJson(QJsonDocument::Compact))
+                    .mid(1)
+                    .chopped(1)));
+        return std::pair{ms[0].toDouble(), ms[1].toInt()};
+    };
+    const auto first = timed(u"restart"_s);
+    out() << "  first search (prepares the index): " << first.first << " ms" << Qt::endl;
+    for (const QString& query : {u"printer"_s, u"printer network"_s, u"denied mailbox 1234"_s,
+                                 u"4321"_s, u"nothing matches this"_s}) {
+        QList<double> times;
+        int hits = 0;
+        for (int i = 0; i < 9; ++i) {
+            const auto [ms, n] = timed(query);
+            times.append(ms);
+            hits = n;
+        }
+        std::sort(times.begin(), times.end());
+        out() << "  search \"" << query << "\": " << hits << " hits, median " << times.at(4)
+              << " ms, slowest " << times.last() << " ms" << Qt::endl;
+    }
+}
+
+int benchmark(int n, bool withAttachments, bool search)
 {
     QTemporaryDir dir;
     const QString store = dir.filePath(u"bench.pst"_s);
@@ -301,7 +356,9 @@ int benchmark(int n, bool withAttachments)
     out() << "N=" << n << (withAttachments ? " (attachments included)" : "") << ": store built in "
           << double(timer.elapsed()) / 1000.0 << " s" << Qt::endl;
 
-    const QStringList extra = withAttachments ? QStringList{u"--attachments"_s} : QStringList{};
+    QStringList extra = withAttachments ? QStringList{u"--attachments"_s} : QStringList{};
+    if (search)
+        extra.append(u"--search"_s);
     int failures = 0;
     double ours = 0;
     for (const QString& phase : {u"flat"_s, u"outline"_s}) {
@@ -318,6 +375,8 @@ int benchmark(int n, bool withAttachments)
               << " MiB" << Qt::endl;
         if (phase == "flat"_L1)
             ours = double(n) / f.seconds;
+        if (phase == "flat"_L1 && search)
+            searchFigures(dest);
     }
 
     const QString mbox = dir.filePath(u"bench.mbox"_s);
@@ -341,15 +400,16 @@ int main(int argc, char* argv[])
     QCoreApplication app(argc, argv);
     QStringList args = app.arguments().mid(1);
     const bool withAttachments = args.removeAll(u"--attachments"_s) > 0;
+    const bool search = args.removeAll(u"--search"_s) > 0;
     if (args.size() == 4 && args.first() == "--phase"_L1)
-        return runPhase(args.at(1), args.at(2), args.at(3), withAttachments);
+        return runPhase(args.at(1), args.at(2), args.at(3), withAttachments, search);
 
     QList<int> sizes;
     for (const QString& a : std::as_const(args)) {
         bool ok = false;
         const int n = a.toInt(&ok);
         if (!ok || n <= 0) {
-            std::fprintf(stderr, "usage: lorvo-bench [--attachments] N...\n");
+            std::fprintf(stderr, "usage: lorvo-bench [--attachments] [--search] N...\n");
             return 2;
         }
         sizes.append(n);
@@ -358,6 +418,6 @@ int main(int argc, char* argv[])
         sizes = {1000, 10000};
     int failures = 0;
     for (int n : sizes)
-        failures += benchmark(n, withAttachments);
+        failures += benchmark(n, withAttachments, search);
     return failures == 0 ? 0 : 1;
 }

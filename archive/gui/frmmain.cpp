@@ -189,7 +189,7 @@ void FrmMain::buildControls()
     otherLayout->addWidget(makeCheck(Check::Run, u"chkRun"_s, u"Run index.htm when done"_s));
     otherLayout->addWidget(makeCheck(Check::Overwrite, u"chkOverwrite"_s, u"Overwrite files"_s));
     otherLayout->addWidget(makeCheck(Check::Search, u"chkSearch"_s, u"Add a search page"_s));
-    auto* sitemapLabel = label(u"lblSitemapBase"_s, u"Sitemap for the address:"_s);
+    auto* sitemapLabel = label(u"lblSitemapBase"_s, u"Sitemap base address:"_s);
     m_sitemapBase = named(new QLineEdit, u"txtSitemapBase"_s);
     m_sitemapBase->setPlaceholderText(u"https://intranet.example.com/kb/"_s);
     m_sitemapBase->setToolTip(u"The web address the site is published at. When given, "
@@ -228,7 +228,7 @@ void FrmMain::buildControls()
     connect(exit, &QPushButton::clicked, this,
             [this] { handle(u"frmMain.cmdExit_Click"_s, [this] { m_logic.cmdExitClick(); }); });
 
-    resize(620, 560);
+    resize(620, 600);
 }
 
 bool FrmMain::load()
