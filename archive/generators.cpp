@@ -86,6 +86,7 @@ struct PendingArticle
     int itemIndex = 0;    // the item's position in the folder, to read its body again
     bool hasBody = false; // article.Body holds the converted body
     bool keep = false;    // no page exists at its path, or overwriting is on
+    QDateTime modified;   // the item's last modification, the page's file time
 };
 
 // The work both generators share around their passes: the start checks, the running number, one
@@ -182,6 +183,7 @@ public:
         p.itemIndex = itemIndex;
         cArticle& a = p.article;
         ignoreErrors([&] { a.Subject = item->Subject().trimmed(); });
+        ignoreErrors([&] { p.modified = item->LastModificationTime(); });
         a.ProblemType = problemType;
         a.ProblemCategory = problemCategory;
         ignoreErrors([&] {
@@ -229,10 +231,13 @@ public:
         const bool written =
             subWriteHTML(m_rt, p.article.strWebPagePath, p.article, options.overwrite, loadBody);
         const cArticle& a = p.article;
-        m_published.add(
-            {fncGetFileName(a.strWebPagePath), a.Subject, a.ProblemCategory, a.ProblemType,
-             written ? htmlText(body, m_published.textLimit()) : QString(), QDateTime()},
-            written);
+        // The page is as old as its article, not as the run.
+        if (written && p.modified.isValid())
+            ignoreErrors([&] { m_rt.fs().setModificationTime(a.strWebPagePath, p.modified); });
+        m_published.add({fncGetFileName(a.strWebPagePath), a.Subject, a.ProblemCategory,
+                         a.ProblemType,
+                         written ? htmlText(body, m_published.textLimit()) : QString(), p.modified},
+                        written);
     }
 
     void openToc(quint8 collapsible)
@@ -261,6 +266,7 @@ public:
         m_s.conversion.quitWordProcessor();
         write(toc::closing());
         commitToc();
+        subDateSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         if (options.runToc == 1 && options.generateToc == 1)
             m_rt.shell().open(destination + u"/index.htm"_s, WindowStyle::Normal);
     }

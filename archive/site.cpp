@@ -1,6 +1,7 @@
 #include "archive/site.h"
 
 #include "archive/encoding.h"
+#include "shared/error.h"
 #include "shared/resources.h"
 #include "shared/runtime.h"
 
@@ -372,6 +373,21 @@ void subWriteSiteFiles(Runtime& rt, const QString& destination, const PublishedP
             write(60, u"sitemap.xml"_s, sitemapXml(*sitemap, pages.pages(), pages.newest()));
         }
     });
+}
+
+void subDateSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
+                      bool search, const std::optional<QUrl>& sitemap)
+{
+    const QDateTime newest = pages.newest();
+    if (!newest.isValid())
+        return;
+    QStringList names{u"index.htm"_s};
+    if (search)
+        names << u"search.htm"_s << u"search-index.js"_s;
+    if (sitemap)
+        names << u"sitemap.xml"_s;
+    for (const QString& name : std::as_const(names))
+        ignoreErrors([&] { rt.fs().setModificationTime(destination + u'/' + name, newest); });
 }
 
 } // namespace lorvo::archive

@@ -81,4 +81,9 @@ QString sitemapBaseMessage();
 void subWriteSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
                        bool search, const std::optional<QUrl>& sitemap);
 
+/// Gives index.htm, and the files subWriteSiteFiles wrote, the newest modification of the pages
+/// as their file time (when one is known). A time that cannot be set is left as it is.
+void subDateSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
+                      bool search, const std::optional<QUrl>& sitemap);
+
 } // namespace lorvo::archive

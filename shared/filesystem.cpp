@@ -147,6 +147,19 @@ void LocalFileSystem::writeFile(const QString& path, const QByteArray& bytes)
     sink.commit();
 }
 
+void LocalFileSystem::setModificationTime(const QString& path, const QDateTime& time)
+{
+    if (!QFileInfo(path).isFile())
+        raise(err::FileNotFound, path);
+    // Windows sets a file's times only through a handle that may write.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) &&
+        !file.open(QIODevice::ReadOnly))
+        raise(err::PermissionDenied, path);
+    if (!file.setFileTime(time, QFileDevice::FileModificationTime))
+        raise(err::PathFileAccess, path);
+}
+
 QByteArray LocalFileSystem::readFile(const QString& path)
 {
     QFile file(path);

@@ -5,8 +5,8 @@
 // access error, 76 path not found.
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QString>
-
 #include <memory>
 
 namespace lorvo {
@@ -42,6 +42,8 @@ public:
     virtual void deleteFolder(const QString& path, bool force) = 0;
     /// Opens a file to be written in pieces and committed whole.
     virtual std::unique_ptr<TextSink> createTextFile(const QString& path) = 0;
+    /// Sets the time a file was last modified.
+    virtual void setModificationTime(const QString& path, const QDateTime& time) = 0;
 };
 
 // The real file system through Qt (QDir, QFile); writes go to a file beside the target that
@@ -57,6 +59,7 @@ public:
     void deleteFile(const QString& path, bool force) override;
     void deleteFolder(const QString& path, bool force) override;
     std::unique_ptr<TextSink> createTextFile(const QString& path) override;
+    void setModificationTime(const QString& path, const QDateTime& time) override;
 };
 
 } // namespace lorvo

@@ -69,4 +69,5 @@ private slots:
     void sitemapIsWellFormed();
     void siteWithSearchAndSitemap();
     void sitemapBaseRefused();
+    void siteDates();
 };

@@ -307,3 +307,65 @@ void GeneratorsTest::sitemapBaseRefused()
     QCOMPARE(a.host.caption, u"Generate"_s);
     QCOMPARE(filesBelow(a.dest), QStringList());
 }
+
+void GeneratorsTest::siteDates()
+{
+    const QDateTime march(QDate(2024, 3, 1), QTime(8, 0), Qt::UTC);
+    const QDateTime may(QDate(2024, 5, 2), QTime(9, 15, 30), Qt::UTC);
+    const auto dated = [](QJsonObject item, const QDateTime& modified) {
+        item.insert(u"modified"_s, modified.toString(Qt::ISODate));
+        return item;
+    };
+    const QJsonArray items{dated(article(u"Old"_s, u"C"_s, u"T"_s), march),
+                           dated(article(u"New"_s, u"C"_s, u"T"_s), may),
+                           article(u"Undated"_s, u"C"_s, u"T"_s)};
+    const auto modified = [](const Archive& a, const QString& name) {
+        return QFileInfo(a.dest + u'/' + name).lastModified().toUTC();
+    };
+
+    Archive a(items);
+    a.host.opts.search = 1;
+    a.host.opts.sitemapBase = u"https://kb.example.com/"_s;
+    const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-5);
+    QVERIFY(a.flat());
+    // Each page carries its article's time; index.htm and the files made from the pages carry
+    // the newest; a page whose article has no time, and the support files, the run's.
+    QCOMPARE(modified(a, u"Old.htm"_s), march);
+    QCOMPARE(modified(a, u"New.htm"_s), may);
+    QVERIFY(modified(a, u"Undated.htm"_s) >= before);
+    for (const QString& name :
+         {u"index.htm"_s, u"search.htm"_s, u"search-index.js"_s, u"sitemap.xml"_s})
+        QCOMPARE(modified(a, name), may);
+    QVERIFY(modified(a, u"style.css"_s) >= before);
+    const QString sitemap = QString::fromUtf8(a.bytes(u"sitemap.xml"_s));
+    QVERIFY2(sitemap.contains(u"<loc>https://kb.example.com/index.htm</loc>\n"
+                              "        <lastmod>2024-05-02T09:15:30Z</lastmod>"_s),
+             qPrintable(sitemap));
+    QVERIFY(sitemap.contains(u"<loc>https://kb.example.com/Old.htm</loc>\n"
+                             "        <lastmod>2024-03-01T08:00:00Z</lastmod>"_s));
+    QVERIFY(sitemap.contains(u"<loc>https://kb.example.com/Undated.htm</loc>\n    </url>"_s));
+
+    // A page kept from an earlier run is not touched; the new ones get their times.
+    Archive b(items);
+    b.host.opts.overwrite = 0;
+    QFile kept(b.dest + u"/Old.htm"_s);
+    QVERIFY(kept.open(QIODevice::WriteOnly));
+    kept.write("earlier");
+    kept.flush();
+    const QDateTime earlier(QDate(2020, 1, 1), QTime(0, 0), Qt::UTC);
+    QVERIFY(kept.setFileTime(earlier, QFileDevice::FileModificationTime));
+    kept.close();
+    QVERIFY(b.flat());
+    QCOMPARE(b.bytes(u"Old.htm"_s), QByteArray("earlier"));
+    QCOMPARE(modified(b, u"Old.htm"_s), earlier);
+    QCOMPARE(modified(b, u"New.htm"_s), may);
+    QCOMPARE(modified(b, u"index.htm"_s), may);
+
+    // A file that is not there has no time to set.
+    try {
+        b.t.fs.setModificationTime(b.dest + u"/missing.htm"_s, may);
+        QFAIL("set the time of a missing file");
+    } catch (const lorvo::Error& e) {
+        QCOMPARE(e.number(), lorvo::err::FileNotFound);
+    }
+}

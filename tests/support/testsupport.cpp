@@ -217,6 +217,12 @@ void FaultyFileSystem::writeFile(const QString& path, const QByteArray& bytes)
     m_real.writeFile(path, bytes);
 }
 
+void FaultyFileSystem::setModificationTime(const QString& path, const QDateTime& time)
+{
+    check(path);
+    m_real.setModificationTime(path, time);
+}
+
 QByteArray FaultyFileSystem::readFile(const QString& path)
 {
     return m_real.readFile(path);

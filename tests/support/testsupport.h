@@ -134,6 +134,7 @@ public:
     void deleteFile(const QString& path, bool force) override;
     void deleteFolder(const QString& path, bool force) override;
     std::unique_ptr<TextSink> createTextFile(const QString& path) override;
+    void setModificationTime(const QString& path, const QDateTime& time) override;
 
 private:
     void check(const QString& path);
