@@ -257,6 +257,13 @@ public:
         m_toc.reset();
     }
 
+    // index.htm with nothing but its head, and the search page it links when asked for.
+    void commitHeadOnly()
+    {
+        subWriteSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
+        commitToc();
+    }
+
     // The closing steps: support files, the word processor let go, index.htm closed and, when
     // asked for, opened.
     void finish(quint8 collapse)
@@ -414,7 +421,7 @@ void OutlineGenerator::generate(GenerationHost& host)
         host.beginProgress(categoryCount);
         if (categoryCount == 0) {
             // index.htm keeps its head alone; nothing else is written.
-            run.commitToc();
+            run.commitHeadOnly();
             run.restore();
             return;
         }

@@ -25,17 +25,6 @@ QByteArray bitmap()
     return buffer.data();
 }
 
-// Every file below a folder, relative to it, sorted.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
-}
-
 } // namespace
 
 void GeneratorsTest::attachmentsSaved()

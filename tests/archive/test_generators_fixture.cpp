@@ -35,6 +35,16 @@ QJsonObject article(const QString& subject, const QString& category, const QStri
     return item;
 }
 
+QStringList filesBelow(const QString& folder)
+{
+    QStringList files;
+    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
+    while (it.hasNext())
+        files.append(QDir(folder).relativeFilePath(it.next()));
+    files.sort();
+    return files;
+}
+
 QJsonObject attachment(const QString& displayName, const QByteArray& data)
 {
     return {{u"displayName"_s, displayName}, {u"data"_s, QString::fromLatin1(data.toBase64())}};

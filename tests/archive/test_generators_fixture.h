@@ -63,6 +63,9 @@ QJsonObject article(const QString& subject, const QString& category = {}, const 
 // An attachment with inline data.
 QJsonObject attachment(const QString& displayName, const QByteArray& data);
 
+// Every file below a folder, relative to it, sorted.
+QStringList filesBelow(const QString& folder);
+
 // A runtime whose Outlook shows a knowledge-base folder holding the given items, a destination
 // folder, the window stand-in and both generators.
 class Archive

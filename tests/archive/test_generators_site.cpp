@@ -25,17 +25,6 @@ QByteArray readAll(const QString& path)
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
-// Every file below a folder, relative to it, sorted.
-QStringList filesBelow(const QString& folder)
-{
-    QStringList files;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden, QDirIterator::Subdirectories);
-    while (it.hasNext())
-        files.append(QDir(folder).relativeFilePath(it.next()));
-    files.sort();
-    return files;
-}
-
 // Articles that exercise the pages' escaping, the code page and the attachment list.
 QJsonArray siteArticles()
 {
@@ -294,6 +283,14 @@ void GeneratorsTest::siteWithSearchAndSitemap()
     QVERIFY2(sitemap.contains(base + u"index.htm</loc>"_s), qPrintable(sitemap));
     QVERIFY(sitemap.contains(base + u"bQuoted%20%26%20%27apos%27b.htm</loc>"_s));
     QCOMPARE(sitemap.count(u"<loc>"_s), 5);
+
+    // With no category to show, index.htm still finds the page it links.
+    Archive empty(siteArticles());
+    empty.host.opts.search = 1;
+    QVERIFY(empty.outline());
+    QCOMPARE(empty.lists(), searchPageLink());
+    QVERIFY(empty.exists(u"search.htm"_s));
+    QVERIFY(empty.exists(u"search-index.js"_s));
 }
 
 void GeneratorsTest::sitemapBaseRefused()
