@@ -1,12 +1,16 @@
 // lorvo-store: builds and dumps store files of the local Outlook and looks after its profile.
 // docs/lorvo-store.md is the manual.
 
+#include "localoutlook/import/importer.h"
+#include "localoutlook/import/source.h"
 #include "localoutlook/localoutlook.h"
 #include "localoutlook/manifest.h"
 #include "localoutlook/profile.h"
 #include "localoutlook/store.h"
 #include "shared/error.h"
 #include "shared/outlooksession.h"
+#include "shared/platform.h"
+#include "shared/progress.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -14,6 +18,8 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QSet>
+#include <QTextStream>
 #include <cstdio>
 
 using namespace Qt::StringLiterals;
@@ -24,15 +30,18 @@ using lorvo::Error;
 
 constexpr int kExitBadInput = 1;
 constexpr int kExitUsage = 2;
+constexpr int kExitSkipped = 3;
 
-const char kUsage[] = "usage:\n"
-                      "  lorvo-store build MANIFEST.json STORE\n"
-                      "  lorvo-store dump STORE\n"
-                      "  lorvo-store profile init [--version TEXT]\n"
-                      "  lorvo-store profile attach STORE\n"
-                      "  lorvo-store profile show FOLDER-PATH\n"
-                      "  lorvo-store profile dump\n"
-                      "The profile is $LORVO_OUTLOOK_PROFILE, or the default location.\n";
+const char kUsage[] =
+    "usage:\n"
+    "  lorvo-store build MANIFEST.json STORE\n"
+    "  lorvo-store dump STORE\n"
+    "  lorvo-store profile init [--version TEXT]\n"
+    "  lorvo-store profile attach STORE\n"
+    "  lorvo-store profile show FOLDER-PATH\n"
+    "  lorvo-store profile dump\n"
+    "  lorvo-store import [--from PST-FOLDER-PATH] [--sync] FOLDER-PATH SOURCE...\n"
+    "The profile is $LORVO_OUTLOOK_PROFILE, or the default location.\n";
 
 // The tool asks nobody anything and opens nothing.
 class NoDialogs final : public lorvo::Dialogs
@@ -173,6 +182,76 @@ int profileCommand(const QStringList& args)
     return kExitUsage;
 }
 
+QString counts(const localoutlook::import::FolderCounts& c)
+{
+    return u"%1 imported, %2 updated, %3 removed, %4 skipped"_s.arg(c.imported)
+        .arg(c.updated)
+        .arg(c.removed)
+        .arg(c.skipped);
+}
+
+// import [--from PST-FOLDER] [--sync] FOLDER-PATH SOURCE...: Outlook's own files into a folder
+// of the profile, all or nothing.
+int importCommand(const QStringList& args)
+{
+    namespace imp = localoutlook::import;
+    QString from;
+    bool sync = false;
+    QStringList positional;
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        if (args[i] == "--sync"_L1) {
+            sync = true;
+        } else if (args[i] == "--from"_L1 && i + 1 < args.size() && from.isEmpty()) {
+            from = args[++i];
+            if (from.isEmpty())
+                return kExitUsage;
+        } else if (args[i].startsWith("--"_L1)) {
+            return kExitUsage;
+        } else {
+            positional.append(args[i]);
+        }
+    }
+    if (positional.size() < 2)
+        return kExitUsage;
+
+    // The folder first: a wrong one is reported before any source is read.
+    const imp::ImportTarget target =
+        imp::findTarget(localoutlook::defaultProfilePath(), positional.takeFirst());
+    std::vector<std::unique_ptr<imp::MessageSource>> sources;
+    QSet<QString> identities;
+    for (const QString& path : std::as_const(positional)) {
+        auto source = imp::openSource(path, from);
+        if (!identities.contains(source->identity())) {
+            identities.insert(source->identity());
+            sources.push_back(std::move(source));
+        }
+    }
+
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    lorvo::ProgressLine progress(err, u"Importing"_s, true);
+    imp::ImportProgress step;
+    if (lorvo::standardErrorIsTerminal())
+        step = [&progress](int done, int total) { progress.show(done, total); };
+    imp::ImportReport report;
+    try {
+        report = imp::importSources(target, sources, sync, step);
+    } catch (const Error& e) {
+        progress.end();
+        err << "lorvo-store: " << e.description() << " Nothing was imported." << Qt::endl;
+        return kExitBadInput;
+    }
+    progress.end();
+    for (const QString& line : std::as_const(report.skipped))
+        err << "lorvo-store: skipped " << line << Qt::endl;
+    for (const QString& line : std::as_const(report.notes))
+        err << "lorvo-store: " << line << Qt::endl;
+    for (const imp::FolderCounts& folder : std::as_const(report.folders))
+        out << folder.path << ": " << counts(folder) << Qt::endl;
+    out << "Total: " << counts(report.total) << Qt::endl;
+    return report.total.skipped > 0 ? kExitSkipped : 0;
+}
+
 int run(const QStringList& args)
 {
     const QString command = args.value(0);
@@ -186,6 +265,8 @@ int run(const QStringList& args)
     }
     if (command == "profile"_L1 && args.size() >= 2)
         return profileCommand(args.mid(1));
+    if (command == "import"_L1)
+        return importCommand(args.mid(1));
     return kExitUsage;
 }
 
@@ -201,6 +282,7 @@ int main(int argc, char* argv[])
             std::fputs(kUsage, stderr);
         return code;
     } catch (const Error& e) {
+        std::fflush(stdout);
         std::fprintf(stderr, "lorvo-store: %s\n", e.description().toLocal8Bit().constData());
         return kExitBadInput;
     } catch (const std::exception& e) {
