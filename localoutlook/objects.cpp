@@ -5,6 +5,7 @@
 #include "localoutlook/mime.h"
 #include "localoutlook/profile.h"
 #include "localoutlook/store.h"
+#include "shared/rtf/reader.h"
 #include "shared/rtf/writer.h"
 
 #include <QDateTime>
@@ -202,7 +203,9 @@ public:
         for (const auto& [name, value] : m_store->fields(m_id))
             header.append({oneLine(name) + u':', oneLine(fieldText(value))});
         if (type == outlook::olRTF) {
-            writeWhole(path, lorvo::rtf::itemToRtf(header, htmlOf(r)));
+            // An item with an RTF body of its own is saved as that body, as Outlook does.
+            writeWhole(path,
+                       r.rtfBody.isEmpty() ? lorvo::rtf::itemToRtf(header, htmlOf(r)) : r.rtfBody);
             return;
         }
         QString text;
@@ -213,11 +216,18 @@ public:
     }
 
 private:
-    // The HTML body as Outlook gives it: the item's own, else its plain text as paragraphs.
+    // The HTML body as Outlook gives it: the item's own; else the HTML its RTF body
+    // encapsulates, or a rendering of that RTF; else its plain text as paragraphs.
     static QString htmlBodyOf(const ItemRecord& r)
     {
-        if (!r.htmlBody.isEmpty() || r.body.isEmpty())
+        if (!r.htmlBody.isEmpty())
             return r.htmlBody;
+        if (!r.rtfBody.isEmpty()) {
+            if (const auto document = lorvo::rtf::read(r.rtfBody))
+                return document->html;
+        }
+        if (r.body.isEmpty())
+            return {};
         QString text = r.body;
         text.replace("\r\n"_L1, "\n"_L1);
         text.replace(u'\r', u'\n');

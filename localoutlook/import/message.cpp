@@ -3,6 +3,7 @@
 #include "localoutlook/import/lzfu.h"
 #include "localoutlook/mime.h"
 #include "shared/error.h"
+#include "shared/rtf/reader.h"
 
 #include <QCryptographicHash>
 #include <QLocale>
@@ -409,7 +410,11 @@ QByteArray toEml(const SourceMessage& m)
     out += "MIME-Version: 1.0\r\n";
 
     QByteArray body;
-    const QString html = m.htmlBody;
+    QString html = m.htmlBody;
+    if (html.isEmpty() && !m.rtfBody.isEmpty()) {
+        if (const auto document = lorvo::rtf::read(m.rtfBody))
+            html = document->html;
+    }
     if (!html.isEmpty()) {
         const QByteArray alt = boundary(m, "alt");
         body = "Content-Type: multipart/alternative; boundary=\"" + alt + "\"\r\n\r\n";

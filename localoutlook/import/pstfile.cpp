@@ -295,6 +295,25 @@ PstFile::PstFile(const QString& path) : d(new Impl)
 {
     d->path = path;
     d->size = QFileInfo(path).size();
+    // The header records the file's size: a shorter file was cut off, and libpff would read
+    // what is left of it as if nothing were missing.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        throw Error(lorvo::err::PermissionDenied,
+                    u"The file %1 cannot be read: %2."_s.arg(QDir::toNativeSeparators(path),
+                                                             file.errorString()));
+    const QByteArray header = file.read(0xC0);
+    if (header.size() < 0xC0)
+        throw d->unreadable();
+    const quint16 version = qFromLittleEndian<quint16>(header.constData() + 10);
+    const quint64 end = version >= 23 ? qFromLittleEndian<quint64>(header.constData() + 0xB8)
+                                      : qFromLittleEndian<quint32>(header.constData() + 0xA8);
+    if (quint64(d->size) < end)
+        throw Error(
+            lorvo::err::InvalidCall,
+            u"The file %1 is cut off: it holds %2 bytes of %3."_s.arg(
+                QDir::toNativeSeparators(path), QString::number(d->size), QString::number(end)));
+    file.close();
     PffError error;
     if (libpff_file_initialize(&d->file, error.out()) != 1)
         throw Error(lorvo::err::CannotCreateObject, u"The file reader cannot be started."_s);

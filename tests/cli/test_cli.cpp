@@ -2,6 +2,9 @@
 // --unattended installs the example knowledge base into a temporary profile, LorvoArchive
 // --generate publishes it. Every test has its own folder, profile and settings.
 
+#include "shared/rtf/writer.h"
+#include "tests/support/msgwriter.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QDirIterator>
@@ -17,6 +20,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
+#include <QtEndian>
 
 using namespace Qt::StringLiterals;
 
@@ -483,6 +487,92 @@ private slots:
         QVERIFY(!QFileInfo::exists(locked + u"/index.htm"_s));
         QFile::setPermissions(path(u"locked"_s),
                               QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    // Outlook's own files imported into the knowledge-base folder of a fresh installation, then
+    // published: ordinary mail stays out of the web site, articles go in with their categories,
+    // types, bodies and attachments.
+    void publishesArticlesImportedFromOutlookFiles()
+    {
+        QVERIFY(install(false));
+        const QString folder = u"\\\\Public Folders\\All Public Folders\\Knowledge Base"_s;
+        const QString store = QStringLiteral(LORVO_STORE_PROGRAM);
+        const QString samples =
+            qEnvironmentVariable("LORVO_SOURCE_DIR") + u"/tests/data/outlook/"_s;
+
+        // A data file of ordinary mail (IPM.Note): it goes in, folder tree and all, but holds no
+        // article.
+        Result r = run(store, {u"import"_s, folder, samples + u"attachAndInline.pst"_s});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(folder + u"\\削除済みアイテム: 0 imported"_s));
+        r = archive({u"--generate"_s, u"--destination"_s, site()});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        // The publisher passes over mail: an empty table of contents, no page.
+        QVERIFY(readPage(site() + u"/index.htm"_s).contains(u"<ul></ul><br></body></html>"_s));
+        QCOMPARE(QDir(site()).entryList({u"*.htm"_s}), QStringList{u"index.htm"_s});
+
+        // Articles saved as .msg files: one with an RTF body that holds its HTML, one with an
+        // HTML body, each with an attachment.
+        const QUuid publicStrings(u"{00020329-0000-0000-C000-000000000046}"_s);
+        const QByteArray rtf = lorvo::rtf::itemToRtf(
+            {}, u"<html><body><p>Restart the VPN client, then sign in again.</p></body></html>"_s);
+        QByteArray stored(16, '\0');
+        qToLittleEndian<quint32>(quint32(rtf.size() + 12), stored.data());
+        qToLittleEndian<quint32>(quint32(rtf.size()), stored.data() + 4);
+        stored.replace(8, 4, "MELA");
+        const QByteArray steps = "1. Restart\r\n2. Reconnect\r\n";
+        const QByteArray queue = "printer;jobs\r\nthird floor;3\r\n";
+        QVERIFY(QDir().mkpath(path(u"articles"_s)));
+        QVERIFY(lorvo::test::MsgWriter()
+                    .text(0x001A, kArticleClass)
+                    .text(0x0037, u"VPN drops every hour"_s)
+                    .binary(0x1009, stored + rtf)
+                    .namedText(publicStrings, u"Problem Category"_s, u"Network"_s)
+                    .namedText(publicStrings, u"Problem Type"_s, u"Fault"_s)
+                    .attach(u"steps.txt"_s, steps)
+                    .write(path(u"articles/vpn.msg"_s)));
+        QVERIFY(lorvo::test::MsgWriter()
+                    .text(0x001A, kArticleClass)
+                    .text(0x0037, u"Printer queue stuck"_s)
+                    .integer(0x3FDE, 65001)
+                    .binary(0x1013,
+                            "<html><body><p>Clear the queue on the third floor.</p></body></html>")
+                    .namedText(publicStrings, u"Problem Category"_s, u"Printing"_s)
+                    .namedText(publicStrings, u"Problem Type"_s, u"How-to"_s)
+                    .attach(u"queue.csv"_s, queue)
+                    .write(path(u"articles/printer.msg"_s)));
+        r = run(store, {u"import"_s, folder, path(u"articles"_s)});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        QVERIFY(r.out.contains(u"Total: 2 imported, 0 updated, 0 removed, 0 skipped"_s));
+
+        r = archive({u"--generate"_s, u"--destination"_s, site(), u"--group"_s, u"category-type"_s,
+                     u"--attachments"_s, u"on"_s});
+        QVERIFY2(r.code == 0, qPrintable(r.err));
+        const QString toc = readPage(site() + u"/index.htm"_s);
+        QVERIFY(toc.contains(u"<b>Network</b>"_s));
+        QVERIFY(toc.contains(u"<b>Printing</b>"_s));
+        QVERIFY(!toc.contains(u"Attach and inline"_s));
+        const QStringList pages = checkSite(site());
+        QCOMPARE(pages.size(), 2);
+        const QString vpn = readPage(site() + u"/VPN drops every hour.htm"_s);
+        QVERIFY(vpn.contains(
+            u"<b>Problem Type     : </b>Fault<br><b>Problem Category : </b>Network"_s));
+        QVERIFY(vpn.contains(u"Restart the VPN client, then sign in again."_s));
+        QVERIFY(vpn.contains(u"steps.txt</a></li>"_s));
+        const QString printer = readPage(site() + u"/Printer queue stuck.htm"_s);
+        QVERIFY(printer.contains(
+            u"<b>Problem Type     : </b>How-to<br><b>Problem Category : </b>Printing"_s));
+        QVERIFY(printer.contains(u"Clear the queue on the third floor."_s));
+        // The attachments, byte for byte.
+        QSet<QByteArray> saved;
+        QDirIterator files(site(), {u"*.txt"_s, u"*.csv"_s}, QDir::Files,
+                           QDirIterator::Subdirectories);
+        while (files.hasNext()) {
+            QFile f(files.next());
+            QVERIFY(f.open(QIODevice::ReadOnly));
+            saved.insert(f.readAll());
+        }
+        QCOMPARE(saved, (QSet<QByteArray>{steps, queue}));
     }
 
     void helpNamesTheCommandLine()
