@@ -355,6 +355,110 @@ void ImportTest::dataFilesKeepTheirFolderTree()
     }
 }
 
+namespace {
+
+// A source that yields what the test gives it.
+class ListedSource final : public imp::MessageSource
+{
+public:
+    struct Folder
+    {
+        QStringList path;
+        QList<imp::SourceItem> items;
+    };
+    explicit ListedSource(QList<Folder> folders) : m_folders(std::move(folders)) {}
+    QString identity() const override { return u"/sources/listed"_s; }
+    QList<imp::SourceFolder> folders() override
+    {
+        QList<imp::SourceFolder> result;
+        for (const Folder& f : std::as_const(m_folders))
+            result.append({f.path, f.path.join(u'\\'), int(f.items.size())});
+        return result;
+    }
+    imp::SourceItem read(int folder, int index) override { return m_folders[folder].items[index]; }
+
+private:
+    QList<Folder> m_folders;
+};
+
+imp::SourceItem listed(const QString& key, const QString& subject, bool readable = true)
+{
+    imp::SourceItem item;
+    item.key = key;
+    item.where = u"listed"_s;
+    item.subject = subject;
+    if (readable) {
+        imp::SourceMessage m;
+        m.messageClass = u"IPM.Post"_s;
+        m.subject = subject;
+        item.message = m;
+    } else {
+        item.reason = u"unreadable"_s;
+    }
+    return item;
+}
+
+imp::ImportReport importListed(const TestRuntime& t, QList<ListedSource::Folder> folders, bool sync)
+{
+    std::vector<std::unique_ptr<imp::MessageSource>> sources;
+    sources.push_back(std::make_unique<ListedSource>(std::move(folders)));
+    return imp::importSources(imp::findTarget(t.profileDir, kInbox), sources, sync);
+}
+
+// The inbox's imported items: subject and folder name, in folder order.
+QStringList inboxItems(const TestRuntime& t, QList<qint64>* ids = nullptr)
+{
+    auto store = localoutlook::Store::open(t.profileDir + u"/Mailbox.pst"_s);
+    QStringList result;
+    const qint64 inbox = *store->folderOfKind(outlook::olFolderInbox);
+    for (const localoutlook::SourcedItem& item :
+         store->itemsFromSource(inbox, u"/sources/listed"_s)) {
+        result.append(store->folder(item.folder).name + u": "_s + store->item(item.id).subject +
+                      u" ("_s + item.sourceKey + u')');
+        if (ids)
+            ids->append(item.id);
+    }
+    return result;
+}
+
+} // namespace
+
+void ImportTest::itemsAreFoundAgainByTheirSource()
+{
+    TestRuntime t;
+    // Copies of a message share its key; each is an item of its own.
+    const QList<ListedSource::Folder> first{
+        {{}, {listed(u"k1"_s, u"A"_s), listed(u"k1"_s, u"A copy"_s)}},
+        {{u"Sub"_s}, {listed(u"k3"_s, u"C"_s)}}};
+    imp::ImportReport report = importListed(t, first, false);
+    QCOMPARE(report.total.imported, 3);
+    QList<qint64> ids;
+    const QStringList once = inboxItems(t, &ids);
+    QCOMPARE(once, (QStringList{u"Inbox: A (k1)"_s, u"Inbox: A copy (k1#2)"_s, u"Sub: C (k3)"_s}));
+    report = importListed(t, first, false);
+    QCOMPARE(report.total.updated, 3);
+    QCOMPARE(inboxItems(t), once);
+
+    // C moved to the top folder, the copy is gone, A cannot be read this time but its key is
+    // known: with --sync only the copy goes, A stays, C moves along and keeps its identity.
+    report = importListed(
+        t, {{{}, {listed(u"k1"_s, u"A"_s, false), listed(u"k3"_s, u"C"_s)}}, {{u"Sub"_s}, {}}},
+        true);
+    QCOMPARE(report.folders.size(), 2);
+    QCOMPARE(report.folders[0].updated, 1);
+    QCOMPARE(report.folders[0].removed, 1);
+    QCOMPARE(report.folders[0].skipped, 1);
+    QList<qint64> now;
+    QCOMPARE(inboxItems(t, &now), (QStringList{u"Inbox: A (k1)"_s, u"Inbox: C (k3)"_s}));
+    QCOMPARE(now, (QList<qint64>{ids[0], ids[2]}));
+
+    // A message not even its key can be read of: nothing is removed for the source.
+    report = importListed(t, {{{}, {listed({}, u"?"_s, false)}}}, true);
+    QCOMPARE(report.total.removed, 0);
+    QCOMPARE(report.notes.size(), 1);
+    QCOMPARE(inboxItems(t).size(), 2);
+}
+
 void ImportTest::storesOfTheFirstSchemaStillOpen()
 {
     TestRuntime t;

@@ -38,6 +38,7 @@ private slots:
     void attachmentsArriveByteForByte();
     void attachedMessagesAreKeptAsMail();
     void dataFilesKeepTheirFolderTree();
+    void itemsAreFoundAgainByTheirSource();
     void storesOfTheFirstSchemaStillOpen();
     void itemBodiesFollowOutlook();
 
