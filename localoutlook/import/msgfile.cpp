@@ -1,5 +1,6 @@
 #include "localoutlook/import/msgfile.h"
 
+#include "localoutlook/import/handle.h"
 #include "shared/error.h"
 
 #include <QFile>
@@ -26,51 +27,8 @@ constexpr qsizetype kEntrySize = 16;
 
 const QUuid kPsMapi{0x00020328, 0x0000, 0x0000, 0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
 
-// The error of one libolecf call, freed when it goes.
-class OleError
-{
-public:
-    OleError() = default;
-    OleError(const OleError&) = delete;
-    OleError& operator=(const OleError&) = delete;
-    ~OleError() { libolecf_error_free(&m_error); }
-    libolecf_error_t** out()
-    {
-        libolecf_error_free(&m_error);
-        return &m_error;
-    }
-
-private:
-    libolecf_error_t* m_error = nullptr;
-};
-
-// An owned libolecf handle.
-template <typename T, int (*Free)(T**, libolecf_error_t**)> class Handle
-{
-public:
-    Handle() = default;
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    Handle(Handle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    Handle& operator=(Handle&& other) noexcept
-    {
-        std::swap(m_handle, other.m_handle);
-        return *this;
-    }
-    ~Handle()
-    {
-        if (m_handle)
-            Free(&m_handle, nullptr);
-    }
-    T* get() const { return m_handle; }
-    T** out() { return &m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    T* m_handle = nullptr;
-};
-
-using OleItem = Handle<libolecf_item_t, libolecf_item_free>;
+using OleError = LibraryError<libolecf_error_t, libolecf_error_free>;
+using OleItem = LibraryHandle<libolecf_item_t, libolecf_item_free>;
 
 class OleFile
 {
@@ -78,24 +36,17 @@ public:
     OleFile(const QString& path) : m_path(path)
     {
         OleError error;
-        if (libolecf_file_initialize(&m_file, error.out()) != 1)
+        if (libolecf_file_initialize(&m_file.file, error.out()) != 1)
             throw Error(lorvo::err::CannotCreateObject, u"The file reader cannot be started."_s);
         m_size = QFileInfo(path).size();
         const QByteArray name = QFile::encodeName(path);
-        if (libolecf_file_open(m_file, name.constData(), libolecf_get_access_flags_read(),
+        if (libolecf_file_open(m_file.file, name.constData(), libolecf_get_access_flags_read(),
                                error.out()) != 1)
             throw damaged(u"it is no readable compound file"_s);
-        m_open = true;
+        m_file.open = true;
     }
     OleFile(const OleFile&) = delete;
     OleFile& operator=(const OleFile&) = delete;
-    ~OleFile()
-    {
-        if (m_open)
-            libolecf_file_close(m_file, nullptr);
-        libolecf_file_free(&m_file, nullptr);
-    }
-
     Error damaged(const QString& why) const
     {
         return Error(lorvo::err::InvalidCall, u"the message is damaged: %1"_s.arg(why));
@@ -105,7 +56,7 @@ public:
     {
         OleItem item;
         OleError error;
-        if (libolecf_file_get_root_item(m_file, item.out(), error.out()) != 1)
+        if (libolecf_file_get_root_item(m_file.file, item.out(), error.out()) != 1)
             throw damaged(u"its root storage cannot be read"_s);
         return item;
     }
@@ -180,8 +131,18 @@ public:
 
 private:
     QString m_path;
-    libolecf_file_t* m_file = nullptr;
-    bool m_open = false;
+    // Closed and freed also when the constructor fails.
+    struct Opened
+    {
+        libolecf_file_t* file = nullptr;
+        bool open = false;
+        ~Opened()
+        {
+            if (open)
+                libolecf_file_close(file, nullptr);
+            libolecf_file_free(&file, nullptr);
+        }
+    } m_file;
     qint64 m_size = 0;
 };
 

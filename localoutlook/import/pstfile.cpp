@@ -1,5 +1,6 @@
 #include "localoutlook/import/pstfile.h"
 
+#include "localoutlook/import/handle.h"
 #include "shared/error.h"
 
 #include <QDir>
@@ -22,53 +23,10 @@ constexpr int kMaxNesting = 8; // messages attached to messages
 constexpr quint16 kIpmSubtreeEntryId = 0x35E0;
 constexpr quint16 kRecordKey = 0x0FF9;
 
-// The error of one libpff call, freed when it goes.
-class PffError
-{
-public:
-    PffError() = default;
-    PffError(const PffError&) = delete;
-    PffError& operator=(const PffError&) = delete;
-    ~PffError() { libpff_error_free(&m_error); }
-    libpff_error_t** out()
-    {
-        libpff_error_free(&m_error);
-        return &m_error;
-    }
-
-private:
-    libpff_error_t* m_error = nullptr;
-};
-
-// An owned libpff handle.
-template <typename T, int (*Free)(T**, libpff_error_t**)> class Handle
-{
-public:
-    Handle() = default;
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    Handle(Handle&& other) noexcept : m_handle(std::exchange(other.m_handle, nullptr)) {}
-    Handle& operator=(Handle&& other) noexcept
-    {
-        std::swap(m_handle, other.m_handle);
-        return *this;
-    }
-    ~Handle()
-    {
-        if (m_handle)
-            Free(&m_handle, nullptr);
-    }
-    T* get() const { return m_handle; }
-    T** out() { return &m_handle; }
-    explicit operator bool() const { return m_handle != nullptr; }
-
-private:
-    T* m_handle = nullptr;
-};
-
-using Item = Handle<libpff_item_t, libpff_item_free>;
-using RecordSet = Handle<libpff_record_set_t, libpff_record_set_free>;
-using RecordEntry = Handle<libpff_record_entry_t, libpff_record_entry_free>;
+using PffError = LibraryError<libpff_error_t, libpff_error_free>;
+using Item = LibraryHandle<libpff_item_t, libpff_item_free>;
+using RecordSet = LibraryHandle<libpff_record_set_t, libpff_record_set_free>;
+using RecordEntry = LibraryHandle<libpff_record_entry_t, libpff_record_entry_free>;
 
 Error damaged(const QString& what)
 {
@@ -106,6 +64,16 @@ struct PstFile::Impl
     Item top;
     QString storeName;
     std::vector<Item> folders; // of folders(), in the same order
+
+    // Also when the constructor of PstFile fails: the items first, then the file.
+    ~Impl()
+    {
+        folders.clear();
+        top = Item();
+        if (open)
+            libpff_file_close(file, nullptr);
+        libpff_file_free(&file, nullptr);
+    }
 
     Error unreadable() const
     {
@@ -336,14 +304,7 @@ PstFile::PstFile(const QString& path) : d(new Impl)
         throw d->unreadable();
 }
 
-PstFile::~PstFile()
-{
-    d->folders.clear();
-    d->top = Item();
-    if (d->open)
-        libpff_file_close(d->file, nullptr);
-    libpff_file_free(&d->file, nullptr);
-}
+PstFile::~PstFile() = default;
 
 QString PstFile::topName() const
 {
