@@ -54,7 +54,7 @@ public:
 
     QString identity() const override { return m_identity; }
 
-    QList<SourceFolder> folders() override { return {{{}, m_identity, int(m_files.size())}}; }
+    QList<SourceFolder> folders() override { return {{{}, int(m_files.size())}}; }
 
     SourceItem read(int folder, int index) override
     {
@@ -122,13 +122,9 @@ public:
 
     QList<SourceFolder> folders() override
     {
-        const QString top = m_from.isEmpty() ? m_file.topName() : m_from;
         QList<SourceFolder> result;
-        for (const PstFile::Folder& f : m_folders) {
-            QStringList inside{top};
-            inside += f.path;
-            result.append({f.path, inside.join(u'\\'), f.messages});
-        }
+        for (const PstFile::Folder& f : m_folders)
+            result.append({f.path, f.messages});
         return result;
     }
 

@@ -17,7 +17,6 @@ namespace localoutlook::import {
 struct SourceFolder
 {
     QStringList path; // below the import's target folder; empty for the target itself
-    QString shown;    // the folder as the source names it, for messages about it
     int messages = 0;
 };
 

@@ -272,6 +272,27 @@ void ImportTest::attachmentsArriveByteForByte()
     QCOMPARE(pictures->Item(2)->ContentID(), u"image001.png@01D78380.EF6DC500"_s);
     QVERIFY(inline_->HTMLBody().contains(u"cid:image001.png@01D78380.EF6DC500"_s));
 
+    // What cannot be kept as a file is left out, and said so.
+    const QString path = t.path(u"objects.msg"_s);
+    QVERIFY(lorvo::test::MsgWriter()
+                .text(0x0037, u"Objects"_s)
+                .attach(u"chart.xls"_s, "OLE", 6)
+                .attach(u"\\\\server\\share\\big.iso"_s, {}, 2)
+                .attach(u"notes.txt"_s, "kept")
+                .write(path));
+    const imp::ImportReport report = importInto(t, kPublic, {path});
+    QCOMPARE(report.total.imported, 1);
+    QCOMPARE(
+        report.notes,
+        (QStringList{
+            u"%1: \"Objects\": the attachment \"chart.xls\" was left out: it is an OLE object"_s
+                .arg(QDir::toNativeSeparators(path)),
+            u"%1: \"Objects\": the attachment \"\\\\server\\share\\big.iso\" was left out: it is a "
+            "reference to a file elsewhere"_s.arg(QDir::toNativeSeparators(path))}));
+    const auto objects = itemWithSubject(folderAt(t, kPublic), u"Objects"_s)->Attachments();
+    QCOMPARE(objects->Count(), 1);
+    QCOMPARE(objects->Item(1)->DisplayName(), u"notes.txt"_s);
+
     const QJsonArray items = profileDump()
                                  .value(u"stores"_s)[0]
                                  .toObject()
@@ -372,7 +393,7 @@ public:
     {
         QList<imp::SourceFolder> result;
         for (const Folder& f : std::as_const(m_folders))
-            result.append({f.path, f.path.join(u'\\'), int(f.items.size())});
+            result.append({f.path, int(f.items.size())});
         return result;
     }
     imp::SourceItem read(int folder, int index) override { return m_folders[folder].items[index]; }

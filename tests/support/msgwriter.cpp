@@ -272,9 +272,9 @@ MsgWriter& MsgWriter::namedText(const QUuid& set, const QString& name, const QSt
     return *this;
 }
 
-MsgWriter& MsgWriter::attach(const QString& fileName, const QByteArray& data)
+MsgWriter& MsgWriter::attach(const QString& fileName, const QByteArray& data, qint32 method)
 {
-    m_attachments.append({fileName, data});
+    m_attachments.append({fileName, data, method});
     return *this;
 }
 
@@ -321,7 +321,7 @@ QMap<QString, QByteArray> MsgWriter::streams() const
                                 QString::number(i, 16).rightJustified(8, u'0').toUpper() + u'/';
         QByteArray attachmentProps(8, '\0');
         QByteArray method(4, '\0');
-        put32(method, 0, 1); // by value
+        put32(method, 0, quint32(m_attachments[i].method));
         addProperty(attachmentProps, streams, storage, 0x3705, kInt32, method);
         addProperty(attachmentProps, streams, storage, 0x3707, kUnicode,
                     utf16(m_attachments[i].name));

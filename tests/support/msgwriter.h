@@ -28,8 +28,8 @@ public:
     MsgWriter& binary(quint16 id, const QByteArray& value);
     /// A named text property: name in the property set (PS_PUBLIC_STRINGS for user fields).
     MsgWriter& namedText(const QUuid& set, const QString& name, const QString& value);
-    /// An attachment by value.
-    MsgWriter& attach(const QString& fileName, const QByteArray& data);
+    /// An attachment; method: 1 by value, 2 by reference, 6 an OLE object (PidTagAttachMethod).
+    MsgWriter& attach(const QString& fileName, const QByteArray& data, qint32 method = 1);
 
     /// The streams of the message, by path (to damage one before writing).
     QMap<QString, QByteArray> streams() const;
@@ -56,6 +56,7 @@ private:
     {
         QString name;
         QByteArray data;
+        qint32 method;
     };
     QList<Value> m_values;
     QList<Named> m_named;
