@@ -153,8 +153,6 @@ public:
 
     void run(const QString& html)
     {
-        static const QRegularExpression reference(
-            u"&(#[0-9]{1,7}|#[xX][0-9a-fA-F]{1,6}|[A-Za-z][A-Za-z0-9]{0,31});"_s);
         static const QRegularExpression tagName(u"^</?\\s*([A-Za-z][A-Za-z0-9]*)"_s);
         qsizetype i = 0;
         qsizetype textStart = 0;
@@ -196,18 +194,18 @@ public:
                     m_out += "\\htmlrtf \\par \\htmlrtf0 ";
                 i = textStart = next;
             } else if (c == u'&') {
-                const auto m = reference.match(html, i, QRegularExpression::NormalMatch,
-                                               QRegularExpression::AnchorAtOffsetMatchOption);
-                if (!m.hasMatch()) {
+                const qsizetype end = referenceEnd(html, i);
+                if (end < 0) {
                     ++i;
                     continue;
                 }
                 flushText(i);
-                group(tagParameter(u"&"_s, false), m.capturedView(0));
-                const QString decoded = decodeReference(m.captured(0));
+                const QStringView reference = QStringView(html).mid(i, end - i);
+                group(tagParameter(u"&"_s, false), reference);
+                const QString decoded = decodeReference(reference.toString());
                 if (!decoded.isEmpty())
                     m_out += "\\htmlrtf " + escape(decoded) + "\\htmlrtf0 ";
-                i = textStart = m.capturedEnd(0);
+                i = textStart = end;
             } else {
                 ++i;
             }
@@ -216,6 +214,38 @@ public:
     }
 
 private:
+    // The position after the character reference that starts with the "&" at i ("&amp;",
+    // "&#8364;", "&#x20AC;": a name of up to 32 letters and digits, up to 7 decimal or 6 hex
+    // digits), or -1 when none starts there.
+    static qsizetype referenceEnd(const QString& html, qsizetype i)
+    {
+        const auto isAsciiDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
+        const auto isAsciiLetter = [](QChar c) {
+            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        };
+        const auto isHex = [&](QChar c) {
+            return isAsciiDigit(c) || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        };
+        // The end of a run of at most max characters of a kind, from j; -1 when it runs longer
+        // or is empty.
+        const auto run = [&](qsizetype j, qsizetype max, auto accepts) -> qsizetype {
+            qsizetype k = j;
+            while (k < html.size() && k - j <= max && accepts(html[k]))
+                ++k;
+            return k > j && k - j <= max ? k : -1;
+        };
+        qsizetype end = -1;
+        if (i + 1 < html.size() && html[i + 1] == u'#') {
+            if (i + 2 < html.size() && (html[i + 2] == u'x' || html[i + 2] == u'X'))
+                end = run(i + 3, 6, isHex);
+            else
+                end = run(i + 2, 7, isAsciiDigit);
+        } else if (i + 1 < html.size() && isAsciiLetter(html[i + 1])) {
+            end = run(i + 1, 32, [&](QChar c) { return isAsciiLetter(c) || isAsciiDigit(c); });
+        }
+        return end >= 0 && end < html.size() && html[end] == u';' ? end + 1 : -1;
+    }
+
     // The position after the tag that starts at i; quoted attribute values may hold ">".
     static qsizetype tagEnd(const QString& html, qsizetype i)
     {
