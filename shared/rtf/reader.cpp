@@ -1,9 +1,12 @@
 #include "shared/rtf/reader.h"
 
+#include "shared/rtf/charsets.h"
+#include "shared/rtf/htmlwriter.h"
+
 #include <QHash>
 #include <QList>
-#include <QStringDecoder>
-#include <cctype>
+#include <algorithm>
+#include <climits>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -12,55 +15,204 @@ namespace lorvo::rtf {
 
 namespace {
 
+using namespace detail;
+
 const QString kCrLf = u"\r\n"_s;
 
-// The decoder of a Windows code page number as \ansicpgN names it.
-QStringDecoder decoderFor(int codePage)
+// Groups nested deeper than this share the state of the deepest one: memory stays bounded
+// whatever the nesting, and the text inside is still read.
+constexpr size_t kMaxDepth = 20000;
+
+// Font names are only compared with the names of symbol fonts.
+constexpr qsizetype kMaxFontName = 64;
+
+// A picture is at most this wide or high on the page, in pixels.
+constexpr int kMaxPictureSide = 10000;
+
+// What the text of a group is.
+enum class Dest : quint8 {
+    Text,        // the document's text
+    Skip,        // no text of the document (header, footnote, an unknown \* destination, ...)
+    FontTable,   // font numbers, character sets and names
+    ColorTable,  // colour entries
+    Instruction, // a field's instruction (HYPERLINK "...")
+    Picture,     // picture data
+    ListText,    // the number or bullet of a list paragraph
+    Object       // an embedded object; only its \result is shown
+};
+
+enum class Kw : quint8 {
+    // destinations
+    FontTable,
+    ColorTable,
+    Field,
+    FieldInstruction,
+    FieldResult,
+    Picture,
+    ShapePicture,
+    NonShapePicture,
+    ListText,
+    Object,
+    ObjectResult,
+    Skipped,
+    // document
+    Bin,
+    Unicode,
+    UnicodeSkip,
+    HtmlRtf,
+    FromHtml,
+    AnsiCodePage,
+    Mac,
+    Pc,
+    Pca,
+    DefaultFont,
+    Font,
+    FontCharset,
+    FontCodePage,
+    Red,
+    Green,
+    Blue,
+    // text
+    Paragraph,
+    Line,
+    Tab,
+    Cell,
+    Row,
+    NestedCell,
+    NestedRow,
+    RowDefaults,
+    InTable,
+    ParagraphDefaults,
+    AlignLeft,
+    AlignCenter,
+    AlignRight,
+    AlignJustify,
+    ListNumber,
+    ListLevel,
+    Plain,
+    Bold,
+    Italic,
+    Underline,
+    UnderlineNone,
+    Strike,
+    Hidden,
+    Superscript,
+    Subscript,
+    NoSuperSub,
+    FontSize,
+    Color,
+    PictureWidthGoal,
+    PictureHeightGoal,
+    PictureScaleX,
+    PictureScaleY,
+    PngBlip,
+    JpegBlip,
+    BorderNone,
+    Symbol
+};
+
+// Adds the words of a space-separated list; the views point into the literal.
+void addWords(QHash<QByteArrayView, Kw>& words, QByteArrayView list, Kw kw)
 {
-    QByteArray name;
-    switch (codePage) {
-    case 65001:
-        name = "UTF-8";
-        break;
-    case 10000:
-        name = "macintosh";
-        break;
-    case 437:
-    case 850:
-    case 852:
-    case 866:
-        name = "IBM" + QByteArray::number(codePage);
-        break;
-    default:
-        name = "windows-" + QByteArray::number(codePage);
-        break;
+    while (!list.isEmpty()) {
+        qsizetype end = list.indexOf(' ');
+        if (end < 0)
+            end = list.size();
+        words.insert(list.first(end), kw);
+        list = list.sliced(std::min(end + 1, list.size()));
     }
-    QStringDecoder decoder(name.constData());
-    if (!decoder.isValid())
-        decoder = QStringDecoder("windows-1252");
-    // A Qt without code page tables still knows Latin-1, the bulk of Windows-1252.
-    if (!decoder.isValid())
-        decoder = QStringDecoder(QStringConverter::Latin1);
-    return decoder;
 }
 
-// Destinations whose content is no text of the document.
-bool isSkippedDestination(const QByteArray& word)
+const QHash<QByteArrayView, Kw>& keywords()
 {
-    static const QList<QByteArray> skipped = {
-        "fonttbl",   "colortbl",     "stylesheet", "info",     "pict",      "object",
-        "header",    "headerl",      "headerr",    "headerf",  "footer",    "footerl",
-        "footerr",   "footerf",      "footnote",   "fldinst",  "listtable", "listoverridetable",
-        "revtbl",    "rsidtbl",      "generator",  "xmlnstbl", "themedata", "colorschememapping",
-        "datastore", "latentstyles", "mhtmltag",   "filetbl",  "pgdsctbl",  "bkmkstart",
-        "bkmkend",   "txe",          "xe",         "tc",       "private",   "userprops"};
-    return skipped.contains(word);
+    static const QHash<QByteArrayView, Kw> words = [] {
+        QHash<QByteArrayView, Kw> w;
+        addWords(w, "fonttbl", Kw::FontTable);
+        addWords(w, "colortbl", Kw::ColorTable);
+        addWords(w, "field", Kw::Field);
+        addWords(w, "fldinst", Kw::FieldInstruction);
+        addWords(w, "fldrslt", Kw::FieldResult);
+        addWords(w, "pict", Kw::Picture);
+        addWords(w, "shppict", Kw::ShapePicture);
+        addWords(w, "nonshppict", Kw::NonShapePicture);
+        addWords(w, "listtext pntext", Kw::ListText);
+        addWords(w, "object", Kw::Object);
+        addWords(w, "result", Kw::ObjectResult);
+        // Destinations whose content is no text of the document.
+        addWords(w,
+                 "stylesheet info header headerl headerr headerf footer footerl footerr footerf "
+                 "footnote listtable listoverridetable revtbl rsidtbl generator xmlnstbl themedata "
+                 "colorschememapping datastore latentstyles mhtmltag filetbl pgdsctbl bkmkstart "
+                 "bkmkend txe xe tc private userprops pn pntxta pntxtb annotation atnid atnauthor "
+                 "objdata shpinst",
+                 Kw::Skipped);
+        addWords(w, "bin", Kw::Bin);
+        addWords(w, "u", Kw::Unicode);
+        addWords(w, "uc", Kw::UnicodeSkip);
+        addWords(w, "htmlrtf", Kw::HtmlRtf);
+        addWords(w, "fromhtml", Kw::FromHtml);
+        addWords(w, "ansicpg", Kw::AnsiCodePage);
+        addWords(w, "mac", Kw::Mac);
+        addWords(w, "pc", Kw::Pc);
+        addWords(w, "pca", Kw::Pca);
+        addWords(w, "deff", Kw::DefaultFont);
+        addWords(w, "f", Kw::Font);
+        addWords(w, "fcharset", Kw::FontCharset);
+        addWords(w, "cpg", Kw::FontCodePage);
+        addWords(w, "red", Kw::Red);
+        addWords(w, "green", Kw::Green);
+        addWords(w, "blue", Kw::Blue);
+        addWords(w, "par sect page", Kw::Paragraph);
+        addWords(w, "line", Kw::Line);
+        addWords(w, "tab", Kw::Tab);
+        addWords(w, "cell", Kw::Cell);
+        addWords(w, "row", Kw::Row);
+        addWords(w, "nestcell", Kw::NestedCell);
+        addWords(w, "nestrow", Kw::NestedRow);
+        addWords(w, "trowd", Kw::RowDefaults);
+        addWords(w, "intbl", Kw::InTable);
+        addWords(w, "pard", Kw::ParagraphDefaults);
+        addWords(w, "ql", Kw::AlignLeft);
+        addWords(w, "qc", Kw::AlignCenter);
+        addWords(w, "qr", Kw::AlignRight);
+        addWords(w, "qj qd", Kw::AlignJustify);
+        addWords(w, "ls", Kw::ListNumber);
+        addWords(w, "ilvl", Kw::ListLevel);
+        addWords(w, "plain", Kw::Plain);
+        addWords(w, "b", Kw::Bold);
+        addWords(w, "i", Kw::Italic);
+        addWords(w,
+                 "ul uld uldash uldashd uldashdd uldb ulhwave ulldash ulth ulthd ulthdash "
+                 "ulthdashd ulthdashdd ulthldash ululdbwave ulw ulwave",
+                 Kw::Underline);
+        addWords(w, "ulnone", Kw::UnderlineNone);
+        addWords(w, "strike striked", Kw::Strike);
+        addWords(w, "v", Kw::Hidden);
+        addWords(w, "super", Kw::Superscript);
+        addWords(w, "sub", Kw::Subscript);
+        addWords(w, "nosupersub", Kw::NoSuperSub);
+        addWords(w, "fs", Kw::FontSize);
+        addWords(w, "cf", Kw::Color);
+        addWords(w, "picwgoal", Kw::PictureWidthGoal);
+        addWords(w, "pichgoal", Kw::PictureHeightGoal);
+        addWords(w, "picscalex", Kw::PictureScaleX);
+        addWords(w, "picscaley", Kw::PictureScaleY);
+        addWords(w, "pngblip", Kw::PngBlip);
+        addWords(w, "jpegblip", Kw::JpegBlip);
+        addWords(w, "brdrnone brdrnil brdrtbl", Kw::BorderNone);
+        addWords(w,
+                 "lquote rquote ldblquote rdblquote bullet endash emdash emspace enspace qmspace "
+                 "zwj zwnj",
+                 Kw::Symbol);
+        return w;
+    }();
+    return words;
 }
 
 // Characters some control words stand for.
-QString symbolFor(const QByteArray& word)
+QString symbolFor(QByteArrayView word)
 {
-    static const QHash<QByteArray, QString> symbols = {
+    static const QHash<QByteArrayView, QString> symbols = {
         {"lquote", u"\u2018"_s},    {"rquote", u"\u2019"_s},  {"ldblquote", u"\u201C"_s},
         {"rdblquote", u"\u201D"_s}, {"bullet", u"\u2022"_s},  {"endash", u"\u2013"_s},
         {"emdash", u"\u2014"_s},    {"emspace", u"\u2003"_s}, {"enspace", u"\u2002"_s},
@@ -68,96 +220,243 @@ QString symbolFor(const QByteArray& word)
     return symbols.value(word);
 }
 
+bool isHexDigit(char c)
+{
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F');
+}
+
+int hexValue(char c)
+{
+    if (c <= '9')
+        return c - '0';
+    return (c | 0x20) - 'a' + 10;
+}
+
+bool isLetter(char c)
+{
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+}
+
+bool isDigit(char c)
+{
+    return c >= '0' && c <= '9';
+}
+
+// The address of a HYPERLINK field's instruction (HYPERLINK "url" \o "tip", HYPERLINK \l "mark"),
+// or empty when the field is no link or its address names a scheme a page must not link to
+// (javascript:, data: and the like).
+QString hyperlinkOf(QStringView instruction)
+{
+    QStringView rest = instruction.trimmed();
+    if (!rest.startsWith("HYPERLINK"_L1, Qt::CaseInsensitive))
+        return {};
+    rest = rest.mid(9);
+    QString target;
+    QString anchor;
+    QChar option; // the switch whose argument comes next
+    while (!(rest = rest.trimmed()).isEmpty()) {
+        QStringView token;
+        if (rest.front() == u'"') {
+            qsizetype end = rest.indexOf(u'"', 1);
+            if (end < 0)
+                end = rest.size();
+            token = rest.mid(1, end - 1);
+            rest = rest.mid(std::min(end + 1, rest.size()));
+        } else {
+            qsizetype end = 0;
+            while (end < rest.size() && !rest[end].isSpace())
+                ++end;
+            token = rest.left(end);
+            rest = rest.mid(end);
+        }
+        if (token.size() == 2 && token[0] == u'\\') {
+            // \l (a bookmark), \o (a tip) and \t (a target frame) take an argument.
+            const QChar o = token[1].toLower();
+            option = o == u'l' || o == u'o' || o == u't' ? o : QChar();
+            continue;
+        }
+        if (option == u'l')
+            anchor = token.toString();
+        else if (option.isNull() && target.isEmpty())
+            target = token.toString();
+        option = QChar();
+    }
+    QString address = anchor.isEmpty() ? target : target + u'#' + anchor;
+    // Browsers drop control characters inside addresses: "java\tscript:" is "javascript:".
+    address.removeIf([](QChar c) { return c.unicode() < 0x20 || c.unicode() == 0x7F; });
+    address = address.trimmed();
+    const qsizetype colon = address.indexOf(u':');
+    if (colon > 1) {
+        const QStringView scheme = QStringView(address).left(colon);
+        const bool isScheme = std::all_of(scheme.begin(), scheme.end(), [](QChar c) {
+            return (c.unicode() < 0x80 && c.isLetterOrNumber()) || c == u'+' || c == u'-' ||
+                   c == u'.';
+        });
+        static const QStringList safeSchemes = {u"http"_s, u"https"_s, u"mailto"_s,
+                                                u"ftp"_s,  u"file"_s,  u"news"_s};
+        if (isScheme && !safeSchemes.contains(scheme.toString().toLower()))
+            return {};
+    }
+    return address;
+}
+
 class RtfReader
 {
 public:
-    explicit RtfReader(QByteArrayView rtf) : m_in(rtf), m_decoder(decoderFor(1252)) {}
+    explicit RtfReader(QByteArrayView rtf) : m_in(rtf) {}
 
     std::optional<Document> read()
     {
         if (!m_in.startsWith("{\\rtf"))
             return std::nullopt;
         while (m_pos < m_in.size()) {
-            const char c = m_in.at(m_pos++);
+            const char c = m_in[m_pos++];
             switch (c) {
             case '{':
-                flushBytes();
-                m_ucSkip = 0;
-                m_stack.push_back(m_stack.empty() ? Group{} : m_stack.back());
-                m_stack.back().fresh = true;
+                openGroup();
                 continue;
             case '}':
-                flushBytes();
-                m_ucSkip = 0;
-                if (m_stack.empty())
-                    return std::nullopt;
-                m_stack.pop_back();
-                if (m_stack.empty())
+                if (closeGroup())
                     return finish();
                 continue;
             case '\\':
-                if (m_stack.empty())
-                    return std::nullopt;
                 controlSequence();
                 // "\*" leaves the group open for the destination word that follows.
-                if (!m_stack.empty() && m_stack.back().star)
+                if (group().star)
                     continue;
                 break;
             case '\r':
             case '\n':
                 continue;
             default:
-                if (m_stack.empty())
-                    return std::nullopt;
                 byte(uchar(c));
                 break;
             }
-            m_stack.back().fresh = false;
+            group().fresh = false;
         }
-        // The document's group never closed: a cut-off file.
-        return std::nullopt;
+        // The document's group never closed: a cut-off file gives what was read.
+        return finish();
     }
 
 private:
     struct Group
     {
+        Dest dest = Dest::Text;
         bool htmlrtf = false;
-        bool skip = false;
         bool htmltag = false;
         bool fresh = false; // nothing read yet in this group: a destination may follow
         bool star = false;  // "\*" read at the start: an optional destination follows
+        bool hidden = false;
         int uc = 1;
+        int font = -1;  // -1: the default font (\deffN)
+        int color = 0;  // an index into the colour table
+        int field = -1; // the field (in m_fields) this group is part of
+        int link = -1;  // the field whose result this is, when it links
+        TextStyle style;
+        ParagraphStyle paragraph;
+    };
+
+    struct Font
+    {
+        int charset = -1;
+        int codePage = 0;
+        QByteArray name;
+        bool named = false; // the name ended with ";"
+    };
+
+    // What a font's bytes mean, as worked out for the current font.
+    struct Charset
+    {
+        int codePage = 1252;
+        Symbols symbols = Symbols::None;
+    };
+
+    struct Field
+    {
+        size_t depth; // the depth of the group that holds it
+        QString instruction;
+        Link link; // its address once its result begins, when it is a hyperlink
+        bool resolved = false;
+    };
+
+    struct Picture
+    {
+        size_t depth = 0; // the depth of its group; 0: no picture is being read
+        QByteArrayView mimeType;
+        QByteArray data;
+        int nibble = -1;
+        int widthGoal = 0;
+        int heightGoal = 0;
+        int scaleX = 100;
+        int scaleY = 100;
     };
 
     Group& group() { return m_stack.back(); }
+
+    void openGroup()
+    {
+        flushBytes();
+        m_ucSkip = 0;
+        if (m_stack.size() >= kMaxDepth) {
+            ++m_sharedDepth;
+            return;
+        }
+        m_stack.push_back(m_stack.empty() ? Group{} : m_stack.back());
+        group().fresh = true;
+        group().star = false;
+    }
+
+    // True when the document's group closed.
+    bool closeGroup()
+    {
+        flushBytes();
+        m_ucSkip = 0;
+        if (m_sharedDepth > 0) {
+            --m_sharedDepth;
+            return false;
+        }
+        if (m_stack.size() == 1)
+            m_lastParagraph = group().paragraph;
+        m_stack.pop_back();
+        const size_t depth = m_stack.size();
+        if (m_picture.depth > depth)
+            endPicture();
+        while (!m_fields.empty() && m_fields.back().depth > depth)
+            m_fields.pop_back();
+        return m_stack.empty();
+    }
 
     void controlSequence()
     {
         if (m_pos >= m_in.size())
             return;
-        const char c = m_in.at(m_pos);
-        if (!std::isalpha(uchar(c))) {
+        const char c = m_in[m_pos];
+        if (!isLetter(c)) {
             ++m_pos;
             controlSymbol(c);
             return;
         }
         const qsizetype start = m_pos;
-        while (m_pos < m_in.size() && std::isalpha(uchar(m_in.at(m_pos))))
+        while (m_pos < m_in.size() && isLetter(m_in[m_pos]))
             ++m_pos;
-        const QByteArray word = m_in.sliced(start, m_pos - start).toByteArray();
+        const QByteArrayView word = m_in.sliced(start, m_pos - start);
         std::optional<int> parameter;
-        const qsizetype numberStart = m_pos;
-        if (m_pos < m_in.size() && m_in.at(m_pos) == '-')
-            ++m_pos;
-        while (m_pos < m_in.size() && std::isdigit(uchar(m_in.at(m_pos))))
-            ++m_pos;
-        if (m_pos > numberStart) {
-            bool ok = false;
-            const int value = m_in.sliced(numberStart, m_pos - numberStart).toInt(&ok);
-            if (ok)
-                parameter = value;
+        if (m_pos < m_in.size() && (m_in[m_pos] == '-' || isDigit(m_in[m_pos]))) {
+            const bool negative = m_in[m_pos] == '-';
+            if (negative)
+                ++m_pos;
+            qint64 value = 0;
+            bool digits = false;
+            while (m_pos < m_in.size() && isDigit(m_in[m_pos])) {
+                // Numbers beyond 32 bits are clamped, not wrapped.
+                value = std::min<qint64>(value * 10 + (m_in[m_pos] - '0'), qint64(1) << 32);
+                digits = true;
+                ++m_pos;
+            }
+            if (digits)
+                parameter = int(std::clamp<qint64>(negative ? -value : value, INT_MIN, INT_MAX));
         }
-        if (m_pos < m_in.size() && m_in.at(m_pos) == ' ')
+        if (m_pos < m_in.size() && m_in[m_pos] == ' ')
             ++m_pos;
         controlWord(word, parameter);
     }
@@ -166,13 +465,9 @@ private:
     {
         switch (c) {
         case '\'': {
-            const QByteArrayView hex =
-                m_in.sliced(m_pos, std::min<qsizetype>(2, m_in.size() - m_pos));
-            m_pos += hex.size();
-            bool ok = false;
-            const uint value = hex.toUInt(&ok, 16);
-            if (ok)
-                byte(uchar(value));
+            if (m_pos + 1 < m_in.size() && isHexDigit(m_in[m_pos]) && isHexDigit(m_in[m_pos + 1]))
+                byte(uchar(hexValue(m_in[m_pos]) * 16 + hexValue(m_in[m_pos + 1])));
+            m_pos = std::min(m_pos + 2, m_in.size());
             return;
         }
         case '*':
@@ -182,13 +477,13 @@ private:
         case '\\':
         case '{':
         case '}':
-            text(QString(QLatin1Char(c)));
+            character(QString(QLatin1Char(c)));
             return;
         case '~':
-            text(u"\u00A0"_s);
+            character(u"\u00A0"_s);
             return;
         case '_':
-            text(u"\u2011"_s);
+            character(u"\u2011"_s);
             return;
         case '\r':
         case '\n':
@@ -199,14 +494,83 @@ private:
         }
     }
 
-    void controlWord(const QByteArray& word, std::optional<int> parameter)
+    // A control word at the start of a group that names its destination; true when it did.
+    bool destination(Kw kw, bool star)
+    {
+        Group& g = group();
+        switch (kw) {
+        case Kw::FontTable:
+            g.dest = Dest::FontTable;
+            return true;
+        case Kw::ColorTable:
+            g.dest = Dest::ColorTable;
+            m_colors.clear();
+            m_colorEntry = -1;
+            return true;
+        case Kw::Field:
+            m_fields.push_back({m_stack.size(), QString(), Link{m_nextFieldId++, QString()}});
+            g.field = int(m_fields.size()) - 1;
+            return true;
+        case Kw::FieldInstruction:
+            g.dest = g.field >= 0 && !m_fromHtml ? Dest::Instruction : Dest::Skip;
+            return true;
+        case Kw::FieldResult:
+            if (g.field >= 0 && !m_fromHtml)
+                g.link = resolveLink(m_fields[size_t(g.field)]) ? g.field : -1;
+            return true;
+        case Kw::Picture:
+            if (m_fromHtml || g.dest != Dest::Text) {
+                g.dest = Dest::Skip;
+                return true;
+            }
+            g.dest = Dest::Picture;
+            if (m_picture.depth == 0) {
+                m_picture = Picture{};
+                m_picture.depth = m_stack.size();
+            }
+            return true;
+        case Kw::ShapePicture: // holds the \pict of a picture; readers of old RTF skip it
+            if (m_fromHtml)
+                g.dest = Dest::Skip;
+            return true;
+        case Kw::ListText:
+            if (!m_fromHtml && g.dest == Dest::Text)
+                g.dest = Dest::ListText;
+            return true;
+        case Kw::Object:
+            g.dest = m_fromHtml ? Dest::Skip : Dest::Object;
+            return true;
+        case Kw::ObjectResult:
+            if (g.dest == Dest::Object)
+                g.dest = Dest::Text;
+            return true;
+        case Kw::NonShapePicture:
+        case Kw::Skipped:
+            g.dest = Dest::Skip;
+            return true;
+        default:
+            if (star) {
+                g.dest = Dest::Skip;
+                return true;
+            }
+            return false;
+        }
+    }
+
+    void controlWord(QByteArrayView word, std::optional<int> parameter)
     {
         flushBytes();
+        const auto found = keywords().constFind(word);
         Group& g = group();
         if (g.fresh) {
             const bool star = g.star;
             g.star = false;
-            if (word == "htmltag" && star) {
+            if (star && word == "htmltag") {
+                // Tags of encapsulated HTML; in any other RTF they are no text.
+                if (!m_fromHtml) {
+                    g.dest = Dest::Skip;
+                    return;
+                }
                 g.htmltag = true;
                 g.htmlrtf = false;
                 if (!m_seenTag) {
@@ -215,89 +579,440 @@ private:
                 }
                 return;
             }
-            if (star || isSkippedDestination(word)) {
-                g.skip = true;
+            if (found == keywords().constEnd()) {
+                if (star) {
+                    g.dest = Dest::Skip;
+                    return;
+                }
+            } else if (destination(*found, star)) {
                 return;
             }
         }
-        if (word == "bin" && parameter) {
-            // Binary data (of a picture): bytes, not text or groups.
-            m_pos = std::min(m_in.size(), m_pos + qsizetype(std::max(0, *parameter)));
-        } else if (word == "u" && parameter) {
-            const int value = *parameter < 0 ? *parameter + 65536 : *parameter;
-            text(QString(QChar(char16_t(value))));
-            m_ucSkip = g.uc;
-        } else if (word == "uc" && parameter) {
-            g.uc = std::max(0, *parameter);
-        } else if (word == "htmlrtf") {
-            g.htmlrtf = !parameter || *parameter != 0;
-        } else if (word == "fromhtml") {
+        if (found == keywords().constEnd()) {
+            if (word.startsWith("brdr"))
+                m_rowBordered = true;
+            return;
+        }
+        const int value = parameter.value_or(1);
+        const bool on = !parameter || *parameter != 0;
+        switch (*found) {
+        case Kw::Bin:
+            if (parameter && *parameter > 0) {
+                // Binary data (of a picture): bytes, not text or groups.
+                const qsizetype length = std::min<qsizetype>(*parameter, m_in.size() - m_pos);
+                if (g.dest == Dest::Picture)
+                    m_picture.data += m_in.sliced(m_pos, length);
+                m_pos += length;
+            }
+            return;
+        case Kw::Unicode:
+            if (parameter)
+                unicode(char16_t(*parameter));
+            return;
+        case Kw::UnicodeSkip:
+            if (parameter)
+                g.uc = std::max(0, *parameter);
+            return;
+        case Kw::HtmlRtf:
+            g.htmlrtf = on;
+            return;
+        case Kw::FromHtml:
             m_fromHtml = true;
-        } else if (word == "ansicpg" && parameter) {
-            m_decoder = decoderFor(*parameter);
-        } else if (word == "mac") {
-            m_decoder = decoderFor(10000);
-        } else if (word == "pc") {
-            m_decoder = decoderFor(437);
-        } else if (word == "pca") {
-            m_decoder = decoderFor(850);
-        } else if (word == "par" || word == "line" || word == "sect" || word == "page") {
+            return;
+        case Kw::AnsiCodePage:
+            if (parameter)
+                setDefaultCodePage(*parameter);
+            return;
+        case Kw::Mac:
+            setDefaultCodePage(10000);
+            return;
+        case Kw::Pc:
+            setDefaultCodePage(437);
+            return;
+        case Kw::Pca:
+            setDefaultCodePage(850);
+            return;
+        case Kw::DefaultFont:
+            if (parameter) {
+                m_defaultFont = *parameter;
+                ++m_fontsVersion;
+            }
+            return;
+        case Kw::Font:
+            if (!parameter)
+                return;
+            if (g.dest == Dest::FontTable) {
+                m_fontEntry = *parameter;
+                m_fonts[m_fontEntry] = Font{};
+                ++m_fontsVersion;
+            } else {
+                g.font = *parameter;
+            }
+            return;
+        case Kw::FontCharset:
+        case Kw::FontCodePage:
+            if (g.dest == Dest::FontTable && parameter && m_fonts.contains(m_fontEntry)) {
+                Font& font = m_fonts[m_fontEntry];
+                (*found == Kw::FontCharset ? font.charset : font.codePage) = *parameter;
+                ++m_fontsVersion;
+            }
+            return;
+        case Kw::Red:
+        case Kw::Green:
+        case Kw::Blue:
+            if (g.dest == Dest::ColorTable && parameter) {
+                const int shift = *found == Kw::Red ? 16 : *found == Kw::Green ? 8 : 0;
+                m_colorEntry = std::max(0, m_colorEntry) & ~(0xFF << shift);
+                m_colorEntry |= std::clamp(*parameter, 0, 255) << shift;
+            }
+            return;
+        case Kw::Paragraph:
             paragraph();
-        } else if (word == "tab") {
-            text(u"\t"_s);
-        } else if (const QString symbol = symbolFor(word); !symbol.isEmpty()) {
-            text(symbol);
+            return;
+        case Kw::Line:
+            if (m_fromHtml || g.dest != Dest::Text)
+                paragraph();
+            else if (!g.hidden)
+                m_html.lineBreak();
+            return;
+        case Kw::Tab:
+            character(u"\t"_s);
+            return;
+        case Kw::Symbol:
+            character(symbolFor(word));
+            return;
+        case Kw::Cell:
+        case Kw::NestedCell:
+            if (!m_fromHtml && g.dest == Dest::Text)
+                m_html.endCell(g.paragraph);
+            return;
+        case Kw::Row:
+            if (!m_fromHtml && g.dest == Dest::Text)
+                m_html.endRow(m_rowBordered);
+            return;
+        case Kw::NestedRow:
+            return;
+        case Kw::RowDefaults:
+            m_rowBordered = false;
+            return;
+        case Kw::InTable:
+            g.paragraph.inTable = true;
+            return;
+        case Kw::ParagraphDefaults:
+            g.paragraph = ParagraphStyle{};
+            return;
+        case Kw::AlignLeft:
+            g.paragraph.align = Align::Left;
+            return;
+        case Kw::AlignCenter:
+            g.paragraph.align = Align::Center;
+            return;
+        case Kw::AlignRight:
+            g.paragraph.align = Align::Right;
+            return;
+        case Kw::AlignJustify:
+            g.paragraph.align = Align::Justify;
+            return;
+        case Kw::ListNumber:
+            g.paragraph.list = value > 0;
+            return;
+        case Kw::ListLevel:
+            g.paragraph.level = std::clamp(value, 0, 8);
+            return;
+        case Kw::Plain:
+            g.style = TextStyle{};
+            g.color = 0;
+            g.font = -1;
+            g.hidden = false;
+            return;
+        case Kw::Bold:
+            g.style.bold = on;
+            return;
+        case Kw::Italic:
+            g.style.italic = on;
+            return;
+        case Kw::Underline:
+            g.style.underline = on;
+            return;
+        case Kw::UnderlineNone:
+            g.style.underline = false;
+            return;
+        case Kw::Strike:
+            g.style.strike = on;
+            return;
+        case Kw::Hidden:
+            g.hidden = on;
+            return;
+        case Kw::Superscript:
+            g.style.vertical = 1;
+            return;
+        case Kw::Subscript:
+            g.style.vertical = -1;
+            return;
+        case Kw::NoSuperSub:
+            g.style.vertical = 0;
+            return;
+        case Kw::FontSize:
+            g.style.halfPoints = value > 0 ? std::min(value, 3276) : TextStyle().halfPoints;
+            return;
+        case Kw::Color:
+            g.color = std::max(0, value);
+            return;
+        case Kw::PictureWidthGoal:
+            m_picture.widthGoal = value;
+            return;
+        case Kw::PictureHeightGoal:
+            m_picture.heightGoal = value;
+            return;
+        case Kw::PictureScaleX:
+            m_picture.scaleX = value;
+            return;
+        case Kw::PictureScaleY:
+            m_picture.scaleY = value;
+            return;
+        case Kw::PngBlip:
+            m_picture.mimeType = "image/png";
+            return;
+        case Kw::JpegBlip:
+            m_picture.mimeType = "image/jpeg";
+            return;
+        case Kw::BorderNone:
+            return;
+        default: // destination words that did not start a group
+            return;
         }
     }
 
-    // One byte of text in the document's code page; a fallback byte after \uN is skipped.
+    void setDefaultCodePage(int codePage)
+    {
+        m_defaultCodePage = isKnownCodePage(codePage) ? codePage : 1252;
+        ++m_fontsVersion;
+    }
+
+    Charset charsetOf(int fontNumber)
+    {
+        if (fontNumber == m_charsetFont && m_fontsVersion == m_charsetVersion)
+            return m_charset;
+        Charset charset{m_defaultCodePage, Symbols::None};
+        const auto it = m_fonts.constFind(fontNumber < 0 ? m_defaultFont : fontNumber);
+        if (it != m_fonts.constEnd()) {
+            int codePage = isKnownCodePage(it->codePage) ? it->codePage : 0;
+            if (codePage == 0 && it->charset >= 0)
+                codePage = codePageOfCharset(it->charset);
+            if (codePage != 0 && isKnownCodePage(codePage))
+                charset.codePage = codePage;
+            charset.symbols = symbolsOf(QByteArrayView(it->name).trimmed());
+        }
+        m_charsetFont = fontNumber;
+        m_charsetVersion = m_fontsVersion;
+        m_charset = charset;
+        return charset;
+    }
+
+    // A fallback character of a \uN is skipped.
+    bool skipped()
+    {
+        if (m_ucSkip <= 0)
+            return false;
+        --m_ucSkip;
+        return true;
+    }
+
+    // One byte of text in the current font's code page.
     void byte(uchar b)
     {
-        if (m_ucSkip > 0) {
-            --m_ucSkip;
+        if (skipped())
+            return;
+        Group& g = group();
+        switch (g.dest) {
+        case Dest::Skip:
+        case Dest::Object:
+            return;
+        case Dest::FontTable:
+            fontTableByte(b);
+            return;
+        case Dest::ColorTable:
+            if (b == ';') {
+                m_colors.append(m_colorEntry);
+                m_colorEntry = -1;
+            }
+            return;
+        case Dest::Picture:
+            pictureByte(b);
+            return;
+        case Dest::Text:
+        case Dest::Instruction:
+        case Dest::ListText:
+            break;
+        }
+        const Charset charset = charsetOf(g.font);
+        if (charset.symbols != Symbols::None) {
+            flushBytes();
+            const char16_t c = symbolCharacter(charset.symbols, b);
+            // As Windows does: a picture without a character of its own is a private one.
+            emitText(QString(QChar(c ? c : char16_t(0xF000 + b))));
             return;
         }
-        if (group().skip)
-            return;
+        if (!m_bytes.isEmpty() && m_bytesCodePage != charset.codePage)
+            flushBytes();
+        m_bytesCodePage = charset.codePage;
         m_bytes += char(b);
+    }
+
+    void fontTableByte(uchar b)
+    {
+        if (!m_fonts.contains(m_fontEntry))
+            return;
+        Font& font = m_fonts[m_fontEntry];
+        if (font.named)
+            return;
+        if (b == ';') {
+            font.named = true;
+            // Outlook quotes some names ("Calibri").
+            font.name = QByteArrayView(font.name).trimmed().toByteArray();
+            if (font.name.size() >= 2 && font.name.startsWith('"') && font.name.endsWith('"'))
+                font.name = font.name.mid(1, font.name.size() - 2);
+            ++m_fontsVersion;
+        } else if (font.name.size() < kMaxFontName) {
+            font.name += char(b);
+        }
+    }
+
+    void pictureByte(uchar b)
+    {
+        if (!isHexDigit(char(b)))
+            return;
+        const int v = hexValue(char(b));
+        if (m_picture.nibble < 0) {
+            m_picture.nibble = v;
+        } else {
+            m_picture.data += char(m_picture.nibble * 16 + v);
+            m_picture.nibble = -1;
+        }
+    }
+
+    void endPicture()
+    {
+        Picture picture = std::exchange(m_picture, Picture{});
+        const Group& g = group();
+        if (m_fromHtml || g.dest != Dest::Text || g.hidden || picture.mimeType.isEmpty())
+            return;
+        // Only what a browser shows: a PNG or JPEG file, whole from its signature.
+        const bool png =
+            picture.mimeType == "image/png" && picture.data.startsWith("\x89PNG\r\n\x1A\n");
+        const bool jpeg =
+            picture.mimeType == "image/jpeg" && picture.data.startsWith("\xFF\xD8\xFF");
+        if (!png && !jpeg)
+            return;
+        // Twips to pixels (15 a pixel), scaled in percent.
+        const auto pixels = [](int twips, int scale) {
+            const qint64 px = qint64(twips) * std::max(1, scale) / 100 / 15;
+            return px > 0 ? int(std::min<qint64>(px, kMaxPictureSide)) : 0;
+        };
+        m_html.picture(picture.mimeType, picture.data, pixels(picture.widthGoal, picture.scaleX),
+                       pixels(picture.heightGoal, picture.scaleY), styleOf(g), linkOf(g));
+    }
+
+    void unicode(char16_t c)
+    {
+        flushBytes();
+        Group& g = group();
+        m_ucSkip = g.uc;
+        if (g.dest != Dest::Text && g.dest != Dest::Instruction && g.dest != Dest::ListText)
+            return;
+        // A symbol font's pictures sit at U+F020 to U+F0FF.
+        if (c >= 0xF020 && c <= 0xF0FF) {
+            const Symbols symbols = charsetOf(g.font).symbols;
+            if (const char16_t mapped = symbolCharacter(symbols, uchar(c - 0xF000)))
+                c = mapped;
+        }
+        emitText(QString(QChar(c)));
+    }
+
+    // A character that a control word stands for; it counts as a fallback character.
+    void character(const QString& s)
+    {
+        if (skipped())
+            return;
+        flushBytes();
+        emitText(s);
     }
 
     void flushBytes()
     {
         if (m_bytes.isEmpty())
             return;
-        const QString decoded = m_decoder.decode(m_bytes);
+        const QString decoded = m_decoders.decode(m_bytesCodePage, m_bytes);
         m_bytes.clear();
         emitText(decoded);
     }
 
-    void text(const QString& s)
+    TextStyle styleOf(const Group& g) const
     {
-        flushBytes();
-        emitText(s);
+        TextStyle style = g.style;
+        if (g.color > 0 && g.color < m_colors.size())
+            style.color = m_colors[g.color];
+        return style;
+    }
+
+    const Link* linkOf(const Group& g) const
+    {
+        if (g.link < 0 || size_t(g.link) >= m_fields.size())
+            return nullptr;
+        return &m_fields[size_t(g.link)].link;
+    }
+
+    bool resolveLink(Field& field)
+    {
+        if (!field.resolved) {
+            field.resolved = true;
+            field.link.href = hyperlinkOf(field.instruction);
+            field.instruction.clear();
+        }
+        return !field.link.href.isEmpty();
     }
 
     void paragraph()
     {
         flushBytes();
         const Group& g = group();
-        if (g.skip)
+        if (g.dest != Dest::Text && g.dest != Dest::ListText)
+            return;
+        if (!m_fromHtml && g.hidden)
             return;
         if (g.htmlrtf) {
             if (!m_seenTag && !g.htmltag)
                 endHeaderParagraph();
-            return;
+        } else if (m_fromHtml) {
+            m_out += kCrLf;
         }
-        m_out += kCrLf;
+        if (!m_fromHtml && g.dest == Dest::Text)
+            m_html.endParagraph(g.paragraph);
     }
 
     void emitText(const QString& s)
     {
         const Group& g = group();
-        if (g.skip || s.isEmpty())
+        if (s.isEmpty())
             return;
+        switch (g.dest) {
+        case Dest::Instruction:
+            if (g.field >= 0)
+                m_fields[size_t(g.field)].instruction += s;
+            return;
+        case Dest::ListText:
+            m_html.listMarker(s);
+            return;
+        case Dest::Text:
+            break;
+        default:
+            return;
+        }
         if (!g.htmlrtf) {
-            m_out += s;
+            if (m_fromHtml)
+                m_out += s;
+            else if (!g.hidden)
+                m_html.text(s, styleOf(g), linkOf(g));
         } else if (!m_seenTag && !g.htmltag) {
             // Text for the RTF side only, ahead of the HTML: the header block.
             m_headerParagraph += s;
@@ -321,26 +1036,54 @@ private:
         if (m_fromHtml && m_seenTag) {
             doc.html = m_out;
             doc.fromHtml = true;
-        } else {
+        } else if (m_fromHtml) {
             // Text only: each line a line of the page.
             QString body = m_out.trimmed().toHtmlEscaped().replace(u'\'', "&#39;"_L1);
             body.replace(kCrLf, u"<br>\r\n"_s);
             doc.html = u"<html><head></head><body><p>"_s + body + u"</p></body></html>"_s;
+        } else {
+            doc.html = m_html.finish(m_stack.empty() ? m_lastParagraph : group().paragraph);
         }
         return doc;
     }
 
     const QByteArrayView m_in;
     qsizetype m_pos = 0;
-    QStringDecoder m_decoder;
     std::vector<Group> m_stack;
-    QByteArray m_bytes;
+    size_t m_sharedDepth = 0; // groups opened beyond kMaxDepth and not yet closed
     int m_ucSkip = 0;
     bool m_fromHtml = false;
     bool m_seenTag = false;
+
+    // Character sets.
+    Decoders m_decoders;
+    QByteArray m_bytes; // bytes of text not yet decoded, all in m_bytesCodePage
+    int m_bytesCodePage = 1252;
+    int m_defaultCodePage = 1252;
+    int m_defaultFont = 0;
+    QHash<int, Font> m_fonts;
+    int m_fontEntry = -1;
+    int m_fontsVersion = 0; // counts changes of the fonts, for the cache below
+    int m_charsetFont = INT_MIN;
+    int m_charsetVersion = -1;
+    Charset m_charset;
+
+    // Tables, fields and pictures.
+    QList<int> m_colors;
+    int m_colorEntry = -1;
+    std::vector<Field> m_fields;
+    int m_nextFieldId = 0;
+    Picture m_picture;
+    bool m_rowBordered = false;
+
+    // Encapsulated HTML and the header block ahead of it.
     QString m_out;
     QStringList m_header;
     QString m_headerParagraph;
+
+    // The rendering of native RTF.
+    HtmlWriter m_html;
+    ParagraphStyle m_lastParagraph;
 };
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "localoutlook/manifest.h"
 #include "localoutlook/profile.h"
 #include "localoutlook/sqlite.h"
-#include "rtfreader.h"
+#include "shared/rtf/reader.h"
 #include "tests/support/testsupport.h"
 
 #include <QDateTime>
@@ -596,11 +596,13 @@ void TestLocalOutlook::saveAsRtfEncapsulatesTheHtml()
     QVERIFY(rtf.contains("\\'80"));     // € in Windows-1252
     QVERIFY(rtf.contains("\\u20013?")); // 中 beyond it
 
-    const Deencapsulated back = deencapsulate(rtf);
-    QVERIFY(back.fromHtml);
-    QCOMPARE(back.html, html);
-    QVERIFY2(back.header.contains(u"Subject:\tGr\u00fc\u00dfe {1}\n"_s), qPrintable(back.header));
-    QVERIFY2(back.header.contains(u"Problem Type:\tPrinter\n"_s), qPrintable(back.header));
+    const auto back = lorvo::rtf::read(rtf);
+    QVERIFY(back && back->fromHtml);
+    QCOMPARE(back->html, html);
+    QVERIFY2(back->header.contains(u"Subject:\tGr\u00fc\u00dfe {1}"_s),
+             qPrintable(back->header.join(u'|')));
+    QVERIFY2(back->header.contains(u"Problem Type:\tPrinter"_s),
+             qPrintable(back->header.join(u'|')));
 
     // A text-only item is written with its text as HTML.
     localoutlook::buildStore(
@@ -615,8 +617,9 @@ void TestLocalOutlook::saveAsRtfEncapsulatesTheHtml()
     plain->SaveAs(rtfPath, outlook::olRTF);
     file.close();
     QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(deencapsulate(file.readAll()).html,
-             u"<html><body>a &lt; b<br>\r\nnext</body></html>"_s);
+    const auto plainBack = lorvo::rtf::read(file.readAll());
+    QVERIFY(plainBack && plainBack->fromHtml);
+    QCOMPARE(plainBack->html, u"<html><body>a &lt; b<br>\r\nnext</body></html>"_s);
 }
 
 void TestLocalOutlook::saveAsTextAndUnsupportedTypes()
