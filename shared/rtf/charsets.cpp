@@ -192,6 +192,9 @@ QStringDecoder& Decoders::decoderFor(int codePage)
 
 QString Decoders::decode(int codePage, QByteArrayView bytes)
 {
+    // Every code page read here keeps ASCII as it is.
+    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+        return QString::fromLatin1(bytes);
     QStringDecoder& decoder = decoderFor(codePage);
     QString text = decoder.decode(bytes);
     // A lead byte without its trail byte must not join the next run's first byte.

@@ -14,33 +14,37 @@ constexpr int kMaxListLevel = 8;
 
 void appendEscaped(QString& out, QStringView text)
 {
-    for (const QChar c : text) {
-        switch (c.unicode()) {
+    qsizetype done = 0; // text before this is in out
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        QLatin1StringView replacement;
+        switch (c) {
         case u'&':
-            out += "&amp;"_L1;
+            replacement = "&amp;"_L1;
             break;
         case u'<':
-            out += "&lt;"_L1;
+            replacement = "&lt;"_L1;
             break;
         case u'>':
-            out += "&gt;"_L1;
+            replacement = "&gt;"_L1;
             break;
         case u'"':
-            out += "&quot;"_L1;
+            replacement = "&quot;"_L1;
             break;
         case u'\'':
-            out += "&#39;"_L1;
-            break;
-        case u'\t':
-            out += c;
+            replacement = "&#39;"_L1;
             break;
         default:
-            // Control characters have no place in a page.
-            if (c.unicode() >= 0x20 && c.unicode() != 0x7F)
-                out += c;
+            // Control characters but the tab have no place in a page.
+            if ((c >= 0x20 && c != 0x7F) || c == u'\t')
+                continue;
             break;
         }
+        out += text.mid(done, i - done);
+        out += replacement;
+        done = i + 1;
     }
+    out += text.mid(done);
 }
 
 QString escaped(QStringView text)

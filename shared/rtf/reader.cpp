@@ -329,7 +329,7 @@ public:
             case '\n':
                 continue;
             default:
-                byte(uchar(c));
+                text(m_pos - 1);
                 break;
             }
             group().fresh = false;
@@ -816,6 +816,38 @@ private:
             return false;
         --m_ucSkip;
         return true;
+    }
+
+    // The run of plain text that starts at start; m_pos goes past it.
+    void text(qsizetype start)
+    {
+        qsizetype end = start + 1;
+        while (end < m_in.size()) {
+            const char c = m_in[end];
+            if (c == '{' || c == '}' || c == '\\' || c == '\r' || c == '\n')
+                break;
+            ++end;
+        }
+        m_pos = end;
+        const Dest dest = group().dest;
+        const bool letters =
+            dest == Dest::Text || dest == Dest::Instruction || dest == Dest::ListText;
+        qsizetype i = start;
+        // Bytes of a font of letters go to the decoder at once; the rest byte by byte.
+        while (i < end && (m_ucSkip > 0 || !letters))
+            byte(uchar(m_in[i++]));
+        if (i == end)
+            return;
+        const Charset charset = charsetOf(group().font);
+        if (charset.symbols != Symbols::None) {
+            while (i < end)
+                byte(uchar(m_in[i++]));
+            return;
+        }
+        if (!m_bytes.isEmpty() && m_bytesCodePage != charset.codePage)
+            flushBytes();
+        m_bytesCodePage = charset.codePage;
+        m_bytes += m_in.sliced(i, end - i);
     }
 
     // One byte of text in the current font's code page.
