@@ -3,10 +3,11 @@
 // The word processor that turns an item's rich-text copy into filtered HTML: opened hidden, one
 // document opened, saved as filtered HTML and closed, the processor quit at the end of the run.
 // Where no word processor can be automated, the built-in one reads the RTF that Outlook writes
-// (a header block, then the HTML body encapsulated in RTF) and writes filtered HTML in the shape
-// the cleanup expects: <div class=Section1>, the header block as <p class=MsoNormal>
-// paragraphs, an empty <p class=MsoNormal>&nbsp;</p>, then the body. Pictures the body embeds go
-// to a folder beside the HTML file named after it ("1001.htm": "1001_files").
+// (a header block, then the HTML body encapsulated in RTF; or native rich text, which it renders)
+// and writes filtered HTML in the shape the cleanup expects: <div class=Section1>, the header
+// block as <p class=MsoNormal> paragraphs, an empty <p class=MsoNormal>&nbsp;</p>, then the body.
+// Pictures the body embeds go to a folder beside the HTML file named after it ("1001.htm":
+// "1001_files").
 
 #include "shared/rtf/reader.h"
 

@@ -26,6 +26,18 @@ else()
     target_compile_definitions(lorvo_policy INTERFACE LORVO_PLATFORM_WINDOWS=0)
 endif()
 
+# Fuzzing (tests/fuzz/run-fuzz): a build folder of its own where every target is compiled for
+# libFuzzer with the address and undefined-behaviour sanitizers. Clang only; never the regular build.
+option(LORVO_FUZZ "Build the fuzz targets in tests/fuzz (clang, sanitizers)" OFF)
+if(LORVO_FUZZ)
+    if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+        message(FATAL_ERROR "LORVO_FUZZ needs clang: -DCMAKE_CXX_COMPILER=clang++")
+    endif()
+    target_compile_options(lorvo_policy INTERFACE -fsanitize=address,undefined,fuzzer-no-link
+        -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+    target_link_options(lorvo_policy INTERFACE -fsanitize=address,undefined)
+endif()
+
 # lorvo_add_library(NAME [GUI] SOURCES ...): a library of the project under the compile policy.
 function(lorvo_add_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
