@@ -4,6 +4,7 @@
 #include "archive/collection.h"
 #include "archive/conversion.h"
 #include "archive/encoding.h"
+#include "archive/inlinepictures.h"
 #include "archive/safeitem.h"
 #include "archive/site.h"
 #include "archive/toc.h"
@@ -84,6 +85,7 @@ struct PendingArticle
 {
     cArticle article;
     int itemIndex = 0;    // the item's position in the folder, to read its body again
+    qint32 number = 0;    // its running number, which names its files
     bool hasBody = false; // article.Body holds the converted body
     bool keep = false;    // no page exists at its path, or overwriting is on
     QDateTime modified;   // the item's last modification, the page's file time
@@ -181,6 +183,7 @@ public:
     {
         PendingArticle p;
         p.itemIndex = itemIndex;
+        p.number = articleNumber;
         cArticle& a = p.article;
         ignoreErrors([&] { a.Subject = item->Subject().trimmed(); });
         ignoreErrors([&] { p.modified = item->LastModificationTime(); });
@@ -209,25 +212,26 @@ public:
         return p;
     }
 
-    // The article's page, with its body read now unless the conversion gave one.
+    // The article's page, with its body read now unless the conversion gave one, and the
+    // pictures its body shows from the item's attachments written beside it.
     void writePage(PendingArticle& p)
     {
         p.article.TOClink = options.generateToc == 1 ? tocBackLink() : QString();
         // The body as written, for the search index.
-        QString body = m_search && p.hasBody ? p.article.Body : QString();
-        std::function<QString()> loadBody;
-        if (!p.hasBody) {
-            loadBody = [this, &body, index = p.itemIndex] {
-                QString loaded;
-                ignoreErrors([&] {
-                    if (const outlook::ItemPtr item = fetch(index))
-                        loaded = m_s.safeItem.getSafeHTMLBody(item);
-                });
-                if (m_search)
-                    body = loaded;
-                return loaded;
-            };
-        }
+        QString body;
+        const auto loadBody = [this, &p, &body] {
+            QString loaded = p.article.Body;
+            outlook::ItemPtr item;
+            ignoreErrors([&] {
+                if (!p.hasBody || mayHaveInlinePictures(loaded))
+                    item = fetch(p.itemIndex);
+                if (item && !p.hasBody)
+                    loaded = m_s.safeItem.getSafeHTMLBody(item);
+            });
+            if (m_search)
+                body = loaded;
+            return linkInlinePictures(m_rt, item, loaded, destination, p.number);
+        };
         const bool written =
             subWriteHTML(m_rt, p.article.strWebPagePath, p.article, options.overwrite, loadBody);
         const cArticle& a = p.article;

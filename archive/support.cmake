@@ -7,6 +7,8 @@ lorvo_add_library(lorvo_archive_support
         ${CMAKE_CURRENT_LIST_DIR}/conversion.h
         ${CMAKE_CURRENT_LIST_DIR}/encoding.cpp
         ${CMAKE_CURRENT_LIST_DIR}/encoding.h
+        ${CMAKE_CURRENT_LIST_DIR}/inlinepictures.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/inlinepictures.h
         ${CMAKE_CURRENT_LIST_DIR}/safeitem.cpp
         ${CMAKE_CURRENT_LIST_DIR}/safeitem.h
         ${CMAKE_CURRENT_LIST_DIR}/safeitemplugin.h

@@ -107,8 +107,7 @@ QString extractPictures(const QString& body, const QString& htmlPath)
             throw Error(err::PathFileAccess,
                         u"Path/File access error: "_s + QDir::toNativeSeparators(folder));
         ++count;
-        const QString name =
-            u"image%1."_s.arg(count, 3, 10, QLatin1Char('0')) + extensionForMime(m.captured(3));
+        const QString name = pictureFileName(count, extensionForMime(m.captured(3)));
         writeWhole(folder + u'/' + name, bytes);
         out += QStringView(body).mid(last, m.capturedStart() - last);
         out += m.captured(1) + u'"' + hrefEncode(folderName + u'/' + name) + u'"';
@@ -176,6 +175,11 @@ private:
 std::unique_ptr<WordProcessor> createBuiltinWordProcessor()
 {
     return std::make_unique<BuiltinWordProcessor>();
+}
+
+QString pictureFileName(int index, const QString& extension)
+{
+    return u"image%1."_s.arg(index, 3, 10, QLatin1Char('0')) + extension;
 }
 
 QString filteredHtml(const rtf::Document& document, const QString& htmlPath)

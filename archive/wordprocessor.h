@@ -52,6 +52,9 @@ using WordProcessorFactory = std::function<std::unique_ptr<WordProcessor>()>;
 /// The built-in word processor.
 std::unique_ptr<WordProcessor> createBuiltinWordProcessor();
 
+/// The name of the index-th picture (from 1) written beside a page: "image001.png".
+QString pictureFileName(int index, const QString& extension);
+
 /// The filtered HTML of a document that is saved as htmlPath. Pictures embedded as data: URIs are
 /// written to the folder beside it (base name + "_files") and linked from there.
 QString filteredHtml(const rtf::Document& document, const QString& htmlPath);

@@ -48,6 +48,8 @@ private slots:
     void failedBitmapConversionKeepsBitmap();
     void hostileAttachmentExtension();
     void keptPagesSurviveConversion();
+    void inlinePicturesWrittenBesideThePage();
+    void inlinePicturesShowInTheBrowser();
 
     // Outline generation.
     void outlineMarkupCollapsible();

@@ -1,6 +1,7 @@
 // Attachments and the body conversion inside a generation run.
 
 #include "tests/archive/test_generators.h"
+#include "tests/support/headlessbrowser.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -25,7 +26,100 @@ QByteArray bitmap()
     return buffer.data();
 }
 
+QByteArray png(int width, int height)
+{
+    QImage image(width, height, QImage::Format_RGB32);
+    image.fill(Qt::blue);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return buffer.data();
+}
+
+QJsonObject inlineAttachment(const QString& displayName, const QByteArray& data,
+                             const QString& contentId)
+{
+    QJsonObject a = attachment(displayName, data);
+    a.insert(u"contentId"_s, contentId);
+    return a;
+}
+
+// An article whose body shows two pictures of its attachments by content ID (one twice, one
+// from a style), one that no attachment answers, and one embedded as a data: address.
+QJsonObject articleWithInlinePictures()
+{
+    const QString html =
+        u"<html><head><TITLE></TITLE></head><body><p>See <img src=\"cid:shot%401\" alt=a>"
+        "<img src='cid:shot@1'></p><div style=\"background:url(cid:chart@2)\">x</div>"
+        "<img src=\"cid:missing@3\"><img src=\"data:image/png;base64,"_s +
+        QString::fromLatin1(png(1, 1).toBase64()) + u"\"> cid:shot@1</body></html>"_s;
+    return article(u"Inline"_s, u"C"_s, u"T"_s, html,
+                   {inlineAttachment(u"image001.PNG"_s, png(3, 2), u"<shot@1>"_s),
+                    inlineAttachment(u"chart"_s, png(5, 4), u"chart@2"_s),
+                    attachment(u"notes.txt"_s, "text")});
+}
+
 } // namespace
+
+void GeneratorsTest::inlinePicturesWrittenBesideThePage()
+{
+    for (const int attachments : {0, 1}) {
+        Archive a({articleWithInlinePictures()});
+        a.host.opts.attachments = attachments;
+        a.host.opts.namingScheme = 1;
+        QVERIFY(a.flat());
+        const QString page = a.page(u"1001.htm"_s);
+        // The word processor writes the embedded picture first; the inline ones follow it.
+        const int first = attachments == 1 ? 2 : 1;
+        const QString shot = u"1001_files/image%1.png"_s.arg(first, 3, 10, QChar(u'0'));
+        const QString chart = u"1001_files/image%1.png"_s.arg(first + 1, 3, 10, QChar(u'0'));
+        QVERIFY2(page.contains(u"See <img src=\""_s + shot + u"\" alt=a><img src='"_s + shot +
+                               u"'></p><div style=\"background:url("_s + chart + u")\">"_s),
+                 qPrintable(page));
+        // An unanswered reference and text that only names one stay as they are.
+        QVERIFY(page.contains(u"<img src=\"cid:missing@3\">"_s));
+        QVERIFY(page.contains(u"> cid:shot@1"_s));
+        QCOMPARE(a.bytes(shot), png(3, 2));
+        QCOMPARE(a.bytes(chart), png(5, 4));
+        QStringList files = {shot.mid(11), chart.mid(11)};
+        if (attachments == 1) {
+            // The attachment list is what it is without inline pictures.
+            QVERIFY(page.contains(u"<li><a href='1001_files/1001_1.png'>image001.PNG</a></li>"
+                                  "<li><a href='1001_files/1001_2.txt'>notes.txt</a></li></ul>"_s));
+            files += {u"1001_1.png"_s, u"1001_2.txt"_s, u"image001.png"_s};
+        } else {
+            QVERIFY(!page.contains(u"Attachments:"_s));
+        }
+        files.sort();
+        QCOMPARE(filesBelow(a.dest + u"/1001_files"_s), files);
+    }
+}
+
+void GeneratorsTest::inlinePicturesShowInTheBrowser()
+{
+    if (lorvo::test::chromium().isEmpty())
+        QSKIP("Chromium is not installed (scripts/deps test installs it).");
+    for (const int attachments : {0, 1}) {
+        Archive a({articleWithInlinePictures()});
+        a.host.opts.attachments = attachments;
+        QVERIFY(a.flat());
+        // The page as written, with a probe that reports each picture's width once loaded.
+        QFile page(a.dest + u"/Inline.htm"_s);
+        QVERIFY(page.open(QIODevice::Append));
+        page.write("<script>window.addEventListener('load', function () {"
+                   "var out = []; for (var img of document.images) out.push(img.naturalWidth);"
+                   "var pre = document.createElement('pre'); pre.id = 'result';"
+                   "pre.textContent = out.join(' '); document.body.appendChild(pre); });"
+                   "</script>");
+        page.close();
+        QString error;
+        const QString result =
+            lorvo::test::probeResult(lorvo::test::dumpDom(page.fileName(), &error));
+        QVERIFY2(!result.isEmpty(), qPrintable(error));
+        // The two inline pictures, the unanswered one, the embedded one.
+        QCOMPARE(result, u"3 3 0 1"_s);
+    }
+}
 
 void GeneratorsTest::attachmentsSaved()
 {
