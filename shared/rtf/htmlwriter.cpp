@@ -244,11 +244,13 @@ void HtmlWriter::endCell(const ParagraphStyle& style)
     inCell.inTable = true;
     endParagraph(inCell);
     // Blank paragraphs at a cell's edges go; the cell keeps a blank so that it is drawn.
-    while (!m_cellLines.isEmpty() && m_cellLines.constLast().isEmpty())
-        m_cellLines.removeLast();
-    while (!m_cellLines.isEmpty() && m_cellLines.constFirst().isEmpty())
-        m_cellLines.removeFirst();
-    m_rowCells += m_cellLines.isEmpty() ? u"&nbsp;"_s : m_cellLines.join(kBreak);
+    qsizetype first = 0;
+    qsizetype end = m_cellLines.size();
+    while (first < end && m_cellLines[first].isEmpty())
+        ++first;
+    while (end > first && m_cellLines[end - 1].isEmpty())
+        --end;
+    m_rowCells += first == end ? u"&nbsp;"_s : m_cellLines.mid(first, end - first).join(kBreak);
     m_cellLines.clear();
 }
 
