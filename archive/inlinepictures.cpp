@@ -75,6 +75,7 @@ QString linkInlinePictures(Runtime& rt, const outlook::ItemPtr& item, const QStr
     const QString n = QString::number(number);
     const QString folderName = n + u"_files"_s;
     const QString folder = destination + u'/' + folderName;
+    const QString working = folder + u"/inline.tmp"_s;
     // After the pictures the word processor wrote for this body.
     int last = 0;
     const QRegularExpression written(QRegularExpression::escape(folderName) +
@@ -99,15 +100,18 @@ QString linkInlinePictures(Runtime& rt, const outlook::ItemPtr& item, const QStr
                 FileSystem& fs = rt.fs();
                 if (!fs.folderExists(folder))
                     fs.createFolder(folder);
-                const QString saved = folder + u"/inline.tmp"_s;
-                (*attachment)->SaveAsFile(saved);
-                const QByteArray data = fs.readFile(saved);
+                // Saved first under a working name: the picture's type may only show in its bytes.
+                (*attachment)->SaveAsFile(working);
+                const QByteArray data = fs.readFile(working);
                 const QString name =
                     pictureFileName(last + 1, extensionOf((*attachment)->DisplayName(), data));
                 fs.writeFile(folder + u'/' + name, data);
-                ignoreErrors([&] { fs.deleteFile(saved, true); });
                 ++last;
                 linked.insert(id, hrefEncode(folderName + u'/' + name));
+            });
+            ignoreErrors([&] {
+                if (rt.fs().fileExists(working))
+                    rt.fs().deleteFile(working, true);
             });
         }
         const QString address = linked.value(id);
