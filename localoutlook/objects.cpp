@@ -173,11 +173,23 @@ QString fieldText(const FieldValue& value)
     return value.toString();
 }
 
+// An item's identifier: its store's, a kind mark that keeps it apart from folder identifiers,
+// and its number in the store.
+QString itemEntryId(const QString& storeId, qint64 id)
+{
+    return makeEntryId(storeId + u"-I"_s, id);
+}
+
 class ItemImpl final : public outlook::Item
 {
 public:
     ItemImpl(std::shared_ptr<Store> store, qint64 id) : m_store(std::move(store)), m_id(id) {}
 
+    QString EntryID() override
+    {
+        record();
+        return itemEntryId(m_store->storeId(), m_id);
+    }
     QString MessageClass() override { return record().messageClass; }
     QString Subject() override { return record().subject; }
     QString HTMLBody() override { return htmlBodyOf(record()); }
@@ -565,6 +577,22 @@ public:
         }
         throw Error(errc::NotFound,
                     u"The default folder %1 does not exist in this Outlook profile."_s.arg(kind));
+    }
+
+    outlook::ItemPtr GetItemFromID(const QString& entryId, const QString& storeId) override
+    {
+        QString itemStore;
+        qint64 id = 0;
+        const bool parsed = splitEntryId(entryId, itemStore, id) && itemStore.endsWith(u"-I"_s);
+        itemStore.chop(2);
+        const auto store = parsed && (storeId.isEmpty() || storeId == itemStore)
+                               ? m_session->findStore(itemStore)
+                               : nullptr;
+        if (!store)
+            throw Error(errc::NotFound, u"The item \"%1\" could not be found."_s.arg(entryId));
+        auto item = std::make_shared<ItemImpl>(store, id);
+        item->EntryID(); // raises when the item was deleted
+        return item;
     }
 
     outlook::FolderPtr PickFolder() override

@@ -137,6 +137,8 @@ class Item
 {
 public:
     virtual ~Item() = default;
+    /// Identifier of the item, stable while it stays in its store (GetItemFromID finds it).
+    virtual QString EntryID() = 0;
     /// Message class, such as IPM.Post.HelpdeskKBArticle.
     virtual QString MessageClass() = 0;
     /// Subject.
@@ -227,6 +229,8 @@ public:
     virtual ~NameSpace() = default;
     /// A default folder of the default store (DefaultFolder).
     virtual FolderPtr GetDefaultFolder(qint32 kind) = 0;
+    /// The item of that identifier in the store of storeId; error when it no longer exists.
+    virtual ItemPtr GetItemFromID(const QString& entryId, const QString& storeId) = 0;
     /// Lets the user choose a folder; null when cancelled.
     virtual FolderPtr PickFolder() = 0;
     /// The top folders of every open store.

@@ -22,6 +22,7 @@ public:
     int bodyReads = 0;
     QStringList saved; // paths of SaveAs, in order
 
+    QString EntryID() override { return QStringLiteral("test-item"); }
     QString MessageClass() override { return QStringLiteral("IPM.Post.HelpdeskKBArticle"); }
     QString Subject() override { return subject; }
     QString HTMLBody() override;

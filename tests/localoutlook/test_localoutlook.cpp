@@ -146,6 +146,7 @@ private slots:
     void providerCreatesProfileOrGivesNull();
     void pickFolderAsksTheDialogs();
     void userPropertiesAreFoundWithoutRegardToCase();
+    void itemsAreFoundAgainByIdentity();
     void saveAsRtfEncapsulatesTheHtml();
     void saveAsTextAndUnsupportedTypes();
     void mailDisplaySavesToDraftsAndOpensMessageFile();
@@ -558,6 +559,32 @@ void TestLocalOutlook::userPropertiesAreFoundWithoutRegardToCase()
     QCOMPARE(item->FindUserProperty(u"\u00e4RGER"_s)->toString(), u"yes"_s);
     QVERIFY(!item->FindUserProperty(u"Problem Type"_s));
     QCOMPARE(item->MessageClass(), u"IPM.Post"_s);
+}
+
+void TestLocalOutlook::itemsAreFoundAgainByIdentity()
+{
+    Fixture f;
+    const QString path = f.buildTemplate();
+    f.ns->AddStore(path);
+    const auto folder = f.ns->Folders()->Item(u"LorvoFilled"_s)->Folders()->Item(2);
+    const auto items = folder->Items();
+    const QString storeId = folder->StoreID();
+    const QString first = items->Item(1)->EntryID();
+    const QString second = items->Item(2)->EntryID();
+    QVERIFY(first != second);
+    QCOMPARE(f.ns->GetItemFromID(second, storeId)->Subject(), u"Second"_s);
+    QCOMPARE(f.ns->GetItemFromID(first, QString())->Subject(), u"Printer jams"_s);
+    // A folder's identifier, another store's or a made-up one names no item.
+    QCOMPARE(errorOf([&] { f.ns->GetItemFromID(folder->EntryID(), storeId); }), errc::NotFound);
+    QCOMPARE(errorOf([&] { f.ns->GetItemFromID(first, f.allPublicFolders()->StoreID()); }),
+             errc::NotFound);
+    QCOMPARE(errorOf([&] { f.ns->GetItemFromID(u"nonsense"_s, storeId); }), errc::NotFound);
+
+    // Deleted meanwhile: an error, and the other item is still found by its identifier.
+    localoutlook::sql::Database(path, false)
+        .exec("DELETE FROM items WHERE subject = 'Printer jams'");
+    QCOMPARE(errorOf([&] { f.ns->GetItemFromID(first, storeId); }), errc::NotFound);
+    QCOMPARE(f.ns->GetItemFromID(second, storeId)->Subject(), u"Second"_s);
 }
 
 void TestLocalOutlook::saveAsRtfEncapsulatesTheHtml()

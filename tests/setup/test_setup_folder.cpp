@@ -210,6 +210,10 @@ public:
         {
             return wrap(inner->GetDefaultFolder(kind));
         }
+        outlook::ItemPtr GetItemFromID(const QString& entryId, const QString& storeId) override
+        {
+            return inner->GetItemFromID(entryId, storeId);
+        }
         outlook::FolderPtr PickFolder() override { return wrap(inner->PickFolder()); }
         outlook::FoldersPtr Folders() override
         {

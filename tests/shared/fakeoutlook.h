@@ -71,6 +71,7 @@ public:
 class FieldItem final : public outlook::Item
 {
 public:
+    QString EntryID() override { return QStringLiteral("field-item"); }
     QString MessageClass() override { return QStringLiteral("IPM.Post"); }
     QString Subject() override { return {}; }
     QString HTMLBody() override { return {}; }
