@@ -5,8 +5,13 @@
 #include "shared/error.h"
 #include "shared/runtime.h"
 
+#include <QCryptographicHash>
+#include <QFile>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QtEndian>
+#include <algorithm>
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -19,6 +24,7 @@ constexpr char16_t kInvalidFileNameChars[] = u"\\/?*:\"<>|";
 
 constexpr qsizetype kMaxPathLength = 250; // a page path this long or longer is cut
 constexpr qsizetype kCutPathLength = 245; // to this many characters + ".htm"
+constexpr qsizetype kMinNameLength = 8;   // what a destination must leave for page names
 
 QString removeInvalidFileNameChars(const QString& text)
 {
@@ -32,13 +38,24 @@ QString removeInvalidFileNameChars(const QString& text)
 
 } // namespace
 
-QString fncStripInvalidCharacters(const QString& text)
+QString fncStripInvalidCharacters(const QString& text, const QString& identity)
 {
     const QString result = removeInvalidFileNameChars(text);
-    if (!result.trimmed().isEmpty())
+    // Dots and blanks alone make no name: hidden files, or "." and ".." themselves.
+    if (!std::all_of(result.begin(), result.end(),
+                     [](QChar c) { return c.isSpace() || c == u'.'; }))
         return result;
-    // A random number between 0 and 1 in its default short decimal form, such as 0.7055475.
-    const float random = float(QRandomGenerator::global()->generateDouble());
+    // A number between 0 and 1 in its default short decimal form, such as 0.7055475: drawn from
+    // the item's identity, so that one article keeps one page and leaves no orphans behind.
+    float random = 0;
+    if (identity.isEmpty()) {
+        random = float(QRandomGenerator::global()->generateDouble());
+    } else {
+        const QByteArray digest =
+            QCryptographicHash::hash(identity.toUtf8(), QCryptographicHash::Sha256);
+        random = float(
+            QRandomGenerator(qFromLittleEndian<quint32>(digest.constData())).generateDouble());
+    }
     return u"NULL_"_s + QString::number(double(random), 'g', 7);
 }
 
@@ -54,10 +71,11 @@ bool isReservedDeviceName(const QString& stem)
 
 } // namespace
 
-QString fncPageName(int namingScheme, const QString& subject, qint32 number)
+QString fncPageName(int namingScheme, const QString& subject, qint32 number,
+                    const QString& identity)
 {
-    QString stem =
-        namingScheme == 0 ? fncStripInvalidCharacters(subject.trimmed()) : QString::number(number);
+    QString stem = namingScheme == 0 ? fncStripInvalidCharacters(subject.trimmed(), identity)
+                                     : QString::number(number);
     if (isReservedDeviceName(stem))
         stem += u'_';
     return stem + u".htm"_s;
@@ -65,16 +83,36 @@ QString fncPageName(int namingScheme, const QString& subject, qint32 number)
 
 QString fncPagePath(const QString& destination, const QString& name)
 {
-    const QString path = destination + u'/' + name;
-    if (path.size() < kMaxPathLength)
+    QString path = destination + u'/' + name;
+    if (path.size() >= kMaxPathLength) {
+        // Cut within the name only: a cut into the destination would put the page elsewhere.
+        qsizetype keep = std::max<qsizetype>(kCutPathLength, destination.size() + 2);
+        // Never split a surrogate pair.
+        if (keep < path.size() && path.at(keep - 1).isHighSurrogate() &&
+            keep - 1 > destination.size() + 1)
+            --keep;
+        path = path.left(keep) + u".htm"_s;
+    }
+    // The file system counts bytes in its own encoding: a name of many non-Latin characters
+    // passes the path rule and still cannot be created.
+    const qsizetype nameAt = destination.size() + 1;
+    const QLatin1StringView extension =
+        QStringView(path).endsWith(".htm"_L1) ? ".htm"_L1 : QLatin1StringView();
+    QString stem = path.mid(nameAt, path.size() - nameAt - extension.size());
+    const auto fits = [&] {
+        return QFile::encodeName(stem + extension).size() <=
+               LocalFileSystem::maxWritableNameBytes();
+    };
+    if (fits())
         return path;
-    // Cut within the name only: a cut into the destination would put the page elsewhere.
-    qsizetype keep = std::max<qsizetype>(kCutPathLength, destination.size() + 2);
-    // Never split a surrogate pair.
-    if (keep < path.size() && path.at(keep - 1).isHighSurrogate() &&
-        keep - 1 > destination.size() + 1)
-        --keep;
-    return path.left(keep) + u".htm"_s;
+    while (stem.size() > 1 && !fits())
+        stem.chop(stem.size() >= 2 && stem.back().isLowSurrogate() ? 2 : 1);
+    return path.left(nameAt) + stem + extension;
+}
+
+qsizetype maxDestinationLength()
+{
+    return kCutPathLength - 1 - kMinNameLength;
 }
 
 QString tocBackLink()
@@ -97,14 +135,16 @@ QString pageHeader(const cArticle& article)
 
 namespace {
 
-// Puts insert right after every occurrence of the first tag of the pair that the text holds, or
-// in front of the whole text when it holds neither.
+// Puts insert right after the first occurrence of the first tag of the pair that the text holds,
+// or in front of the whole text when it holds neither. Once only: a body that repeats its tags
+// thousands of times must not multiply the header into a page of hundreds of megabytes.
 void insertAfterTag(QString& text, QLatin1StringView lowerTag, QLatin1StringView upperTag,
                     const QString& insert)
 {
     for (const QLatin1StringView tag : {lowerTag, upperTag}) {
-        if (text.contains(tag)) {
-            text.replace(tag, tag + insert);
+        const qsizetype at = text.indexOf(tag);
+        if (at >= 0) {
+            text.insert(at + tag.size(), insert);
             return;
         }
     }
@@ -152,21 +192,18 @@ QString declareWindows1252(const QString& page)
 bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
                   const std::function<QString()>& loadBody)
 {
-    Trap t(rt, u"subWriteHTML"_s);
-    return t.run([&] {
-        t.step(10, u"Checking for the file "_s + path);
-        // A page that stays as it is needs no body: decide before anything is read.
-        if (overwrite != 1 && rt.fs().fileExists(path))
-            return false;
-        if (loadBody)
-            article.Body = loadBody();
-        t.step(20, u"Building the page "_s + path);
-        const QByteArray bytes = toWindows1252(declareWindows1252(fncBuildPage(article)));
-        t.step(30, u"Writing file to "_s + path);
-        // Written whole, so the old page is replaced only by a complete new one.
-        rt.fs().writeFile(path, bytes);
-        return true;
-    });
+    rt.setStep(u"Checking for the file "_s + path);
+    // A page that stays as it is needs no body: decide before anything is read.
+    if (overwrite != 1 && rt.fs().fileExists(path))
+        return false;
+    if (loadBody)
+        article.Body = loadBody();
+    rt.setStep(u"Building the page "_s + path);
+    const QByteArray bytes = toWindows1252(declareWindows1252(fncBuildPage(article)));
+    rt.setStep(u"Writing file to "_s + path);
+    // Written whole, so the old page is replaced only by a complete new one.
+    rt.fs().writeFile(path, bytes);
+    return true;
 }
 
 QString attachmentListEntry(qint32 number, int k, const QString& extension,
@@ -176,6 +213,31 @@ QString attachmentListEntry(qint32 number, int k, const QString& extension,
     const QString href = n + u"_files/"_s + n + u'_' + QString::number(k) + u'.' + extension;
     return u"<li><a href='"_s + hrefEncode(href) + u"'>"_s + htmlEscape(displayName) +
            u"</a></li>"_s;
+}
+
+void AttachmentFolders::reserveLinkedBy(const QByteArray& page)
+{
+    constexpr QByteArrayView marker = "_files/";
+    for (qsizetype at = page.indexOf(marker); at >= 0; at = page.indexOf(marker, at + 1)) {
+        qsizetype start = at;
+        while (start > 0 && page.at(start - 1) >= '0' && page.at(start - 1) <= '9')
+            --start;
+        bool ok = false;
+        const qint32 number = page.mid(start, at - start).toInt(&ok);
+        if (ok)
+            m_used.insert(number);
+    }
+}
+
+qint32 AttachmentFolders::take(qint32 number)
+{
+    while (m_used.contains(number)) {
+        if (number == std::numeric_limits<qint32>::max())
+            throw Error(err::Overflow, u"Overflow"_s);
+        ++number;
+    }
+    m_used.insert(number);
+    return number;
 }
 
 QString fncSaveAttachements(Runtime& rt, ImageCodec& images, const outlook::ItemPtr& item,

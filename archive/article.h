@@ -5,6 +5,8 @@
 
 #include "shared/outlook.h"
 
+#include <QByteArray>
+#include <QSet>
 #include <QString>
 #include <functional>
 
@@ -29,16 +31,24 @@ struct cArticle
 };
 
 /// The subject cleaned for use as a file name: the nine characters Windows forbids (and control
-/// characters) removed; "NULL_" + a random number when only blanks are left.
-QString fncStripInvalidCharacters(const QString& text);
+/// characters) removed; "NULL_" + a pseudo-random number between 0 and 1 when only blanks and
+/// dots are left. The number is drawn from identity (the item's), so that an article keeps its
+/// name from run to run; without one it is random.
+QString fncStripInvalidCharacters(const QString& text, const QString& identity = {});
 
 /// The page's name without path: the cleaned subject (namingScheme 0) or the number, + ".htm";
-/// a Windows device name (CON, NUL, LPT1, ...) gets "_" after it.
-QString fncPageName(int namingScheme, const QString& subject, qint32 number);
+/// a Windows device name (CON, NUL, LPT1, ...) gets "_" after it. identity: as above.
+QString fncPageName(int namingScheme, const QString& subject, qint32 number,
+                    const QString& identity = {});
 
 /// destination/name, cut to its first 245 characters + ".htm" when it reaches 250 characters
-/// (always keeping at least one character of the name, so the page stays in destination).
+/// (always keeping at least one character of the name, so the page stays in destination). A
+/// name longer than the file system takes (its bytes, temporary name of the write included) is
+/// cut too. Cuts fall between characters.
 QString fncPagePath(const QString& destination, const QString& name);
+
+/// The longest destination path that leaves page names eight characters under the path rule.
+qsizetype maxDestinationLength();
 
 /// The back link every page carries when a table of contents is generated.
 QString tocBackLink();
@@ -59,14 +69,30 @@ QString declareWindows1252(const QString& page);
 
 /// subWriteHTML: writes the page at path unless a file exists there and overwrite is not 1.
 /// loadBody, when given, supplies Body just before the page is built (it is not called when the
-/// page is left as it is). Returns whether the page was written. Failures are reported under
-/// "subWriteHTML" (the program ends).
+/// page is left as it is). Returns whether the page was written. A failure raises lorvo::Error:
+/// the caller leaves the article out and goes on with the others.
 bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
                   const std::function<QString()>& loadBody = {});
 
 /// One entry of the attachment list of article number, k-th saved attachment.
 QString attachmentListEntry(qint32 number, int k, const QString& extension,
                             const QString& displayName);
+
+// The numbers of one run's attachment folders (n_files). A page kept from an earlier run links
+// the folder of its own article by number: that number goes to no other article of the run,
+// which takes the next free one instead, so that no page ever links another article's files.
+class AttachmentFolders
+{
+public:
+    /// Reserves the folders that a kept page's text links ("n_files/...").
+    void reserveLinkedBy(const QByteArray& page);
+    /// The folder number for the article numbered number: that number unless it is reserved or
+    /// was given out already, else the next free one. Raises lorvo::Error on overflow.
+    qint32 take(qint32 number);
+
+private:
+    QSet<qint32> m_used;
+};
 
 /// fncSaveAttachements: saves the item's attachments into destination/n_files as n_k.extension
 /// (bitmaps as JPEG where the conversion succeeds) and returns their list markup, or empty when

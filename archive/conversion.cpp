@@ -1,11 +1,10 @@
 #include "archive/conversion.h"
 
+#include "archive/destination.h"
 #include "archive/safeitem.h"
 #include "shared/error.h"
 #include "shared/filehandling.h"
 #include "shared/runtime.h"
-
-#include <QDir>
 
 using namespace Qt::StringLiterals;
 
@@ -80,27 +79,14 @@ bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& h
 }
 
 std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
-                                                   const QString& destination,
+                                                   WorkingFolder& work,
                                                    const QString& workingNumber)
 {
     FileSystem& fs = m_rt.fs();
-    const QString images = destination + u"/Images"_s;
-    if (!fs.folderExists(images)) {
-        m_rt.setStep(u"Creating the folder "_s + QDir::toNativeSeparators(images));
-        fs.createFolder(images);
-    }
-    const QString htmlPath = destination + u'/' + workingNumber + u".htm"_s;
-    const QString rtfPath = images + u'/' + workingNumber + u".rtf"_s;
+    const QString htmlPath = work.path() + u'/' + workingNumber + u".htm"_s;
+    const QString rtfPath = work.path() + u'/' + workingNumber + u".rtf"_s;
 
-    // With numbered page names the working file has the path of a page; a page that is there
-    // already must survive the conversion.
-    std::optional<QByteArray> standing;
-    if (fs.fileExists(htmlPath)) {
-        if (!ignoreErrors([&] { standing = fs.readFile(htmlPath); }))
-            return std::nullopt;
-    }
-
-    // A copy left by an interrupted run must not pass for this item's.
+    // A copy left by an earlier conversion must not pass for this item's.
     ignoreErrors([&] {
         if (fs.fileExists(rtfPath))
             fs.deleteFile(rtfPath, true);
@@ -108,17 +94,10 @@ std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
     m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
     std::optional<QString> body;
     if (fncConvertRTF2HTML(rtfPath, htmlPath) && fs.fileExists(htmlPath)) {
-        // A working file that is still the standing page is no conversion.
-        QByteArray written;
-        ignoreErrors([&] { written = fs.readFile(htmlPath); });
-        if (!standing || written != *standing)
-            body = fncFilteredWordHTML(m_rt.files().fncReadTextFile(htmlPath));
+        body = fncFilteredWordHTML(m_rt.files().fncReadTextFile(htmlPath));
+        work.moveFilesBeside(workingNumber);
     }
-
-    if (standing)
-        fs.writeFile(htmlPath, *standing);
-    else
-        ignoreErrors([&] { fs.deleteFile(htmlPath, false); });
+    ignoreErrors([&] { fs.deleteFile(htmlPath, true); });
     return body;
 }
 

@@ -17,6 +17,7 @@ class Runtime;
 namespace lorvo::archive {
 
 class SafeItem;
+class WorkingFolder;
 
 /// The word processor's HTML without the header block of the saved item: the text before the
 /// first "<div class=Section1>" (or "<DIV class=Section1>"), CR LF, then the text after the first
@@ -39,14 +40,12 @@ public:
     /// can be had (the RTF file is deleted) or the RTF file is missing. Reports nothing.
     bool fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath);
 
-    /// The conversion sequence for one matched article: destination/Images made when missing
-    /// (step text "Creating the folder ..."; a failure raises lorvo::Error for the caller to
-    /// report or skip), the item saved as destination/Images/n.rtf, converted to the working file
-    /// destination/n.htm and cleaned. Returns the new body, or none when the article keeps the
-    /// body read from the item. The working file is deleted afterwards; a file that stood at its
-    /// path before (a page of an earlier run) is put back as it was. Pictures of the body stay in
-    /// destination/n_files.
-    std::optional<QString> convertBody(const outlook::ItemPtr& item, const QString& destination,
+    /// The conversion sequence for one matched article: the item saved as n.rtf in the run's
+    /// working folder, converted to the working file n.htm there and cleaned. Returns the new
+    /// body, or none when the article keeps the body read from the item. The body's pictures go
+    /// to destination/n_files, where its links lead; the working files are deleted. A failure to
+    /// move the pictures raises lorvo::Error for the caller to report or skip.
+    std::optional<QString> convertBody(const outlook::ItemPtr& item, WorkingFolder& work,
                                        const QString& workingNumber);
 
     /// Whether a word processor is held (started and not yet quit).

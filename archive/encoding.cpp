@@ -73,7 +73,13 @@ QByteArray toAsciiHtml(const QString& html)
 
 QString htmlEscape(const QString& text)
 {
-    return text.toHtmlEscaped().replace(u'\'', "&#39;"_L1);
+    QString escaped = text.toHtmlEscaped().replace(u'\'', "&#39;"_L1);
+    // Control characters (NUL among them) have no place in HTML text; line breaks and tabs do.
+    escaped.removeIf([](QChar c) {
+        const char16_t u = c.unicode();
+        return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0x7F;
+    });
+    return escaped;
 }
 
 QString hrefEncode(const QString& fileName)

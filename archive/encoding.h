@@ -17,7 +17,7 @@ QByteArray toWindows1252(const QString& html);
 QByteArray toAsciiHtml(const QString& html);
 
 /// Text for insertion into markup as text or as a quoted attribute value: &, <, >, " and '
-/// become references.
+/// become references; control characters other than tab and line breaks are dropped.
 QString htmlEscape(const QString& text);
 
 /// A relative address of a file in the archive (a page or "n_files/n_k.ext") for href='...':

@@ -37,6 +37,13 @@ struct ListEntry
     bool selected = false;
 };
 
+// An article a run could not publish, and why.
+struct LeftOutArticle
+{
+    QString subject;
+    QString reason;
+};
+
 class GenerationHost
 {
 public:
@@ -63,6 +70,8 @@ public:
     virtual void endProgress() = 0;
     /// The window that owns questions and pickers (null without a window).
     virtual QObject* ownerWindow() = 0;
+    /// Names the articles whose pages could not be written; once, at the end of a run.
+    virtual void reportLeftOut(const QList<LeftOutArticle>& articles) = 0;
 };
 
 // Finds the knowledge-base folder into goCurrentFolder as the list filling does: connect, take the

@@ -3,6 +3,7 @@
 #include "archive/article.h"
 #include "archive/collection.h"
 #include "archive/conversion.h"
+#include "archive/destination.h"
 #include "archive/encoding.h"
 #include "archive/inlinepictures.h"
 #include "archive/safeitem.h"
@@ -13,8 +14,10 @@
 #include "shared/outlooksession.h"
 #include "shared/runtime.h"
 
+#include <QDir>
 #include <QHash>
 #include <QList>
+#include <QSet>
 #include <limits>
 #include <memory>
 #include <optional>
@@ -84,8 +87,8 @@ const QString kProblemCategory = u"Problem Category"_s;
 struct PendingArticle
 {
     cArticle article;
-    int itemIndex = 0;    // the item's position in the folder, to read its body again
-    qint32 number = 0;    // its running number, which names its files
+    QString entryId;      // the item's identity, to find it again when its page is written
+    qint32 folder = 0;    // the number of its attachment folder (n_files)
     bool hasBody = false; // article.Body holds the converted body
     bool keep = false;    // no page exists at its path, or overwriting is on
     QDateTime modified;   // the item's last modification, the page's file time
@@ -131,6 +134,14 @@ public:
         m_search = options.search == 1;
         destination = fncClearEndSlash(typed);
         number = first;
+        // Page names are cut to fit the path rule; too few characters left would give names
+        // that overwrite each other.
+        if (destination.size() > maxDestinationLength()) {
+            refuse(u"The path of the destination folder is too long to leave room for the page "
+                   u"names. Please choose a folder whose path has at most %1 characters."_s.arg(
+                       maxDestinationLength()));
+            return false;
+        }
 
         m_trap.step(20, u"Trying to open Outlook"_s);
         OutlookSession& session = m_rt.session();
@@ -140,6 +151,28 @@ public:
         m_trap.step(30, u"Reading the items of the Knowledge Base folder"_s);
         items = session.goCurrentFolder->Items();
         ignoreErrors([&] { m_published = PublishedPages(items->Count()); });
+        ignoreErrors([&] { m_storeId = session.goCurrentFolder->StoreID(); });
+        return true;
+    }
+
+    // Takes the destination for this run before anything is written there: its lock, then its
+    // working folder. False when another run holds it; the user has been told.
+    bool takeDestination()
+    {
+        m_trap.step(32, u"Locking the destination folder "_s + destination);
+        m_lock.emplace(destination);
+        if (!m_lock->tryLock()) {
+            const qint64 holder = m_lock->holder();
+            refuse(u"Another LorvoArchive"_s +
+                   (holder > 0 ? u" (process %1)"_s.arg(holder) : QString()) +
+                   u" is publishing to this folder: "_s + QDir::toNativeSeparators(destination) +
+                   u"\r\nPlease try again when it has finished."_s);
+            return false;
+        }
+        m_trap.step(34, u"Clearing the working folder of "_s + destination);
+        m_work.emplace(m_rt.fs(), destination);
+        if (options.overwrite != 1)
+            surveyPages();
         return true;
     }
 
@@ -147,6 +180,9 @@ public:
     void yield()
     {
         m_host.processEvents();
+        // Exit or the window's closing ended the program while it yielded: so does the run.
+        if (m_rt.programEnd().hasEnded())
+            throw ProgramEnded{};
         options = m_host.options();
     }
 
@@ -167,6 +203,21 @@ public:
         return item;
     }
 
+    // The item of that identity, or null when it was deleted or moved meanwhile.
+    outlook::ItemPtr find(const QString& entryId)
+    {
+        outlook::ItemPtr item;
+        ignoreErrors([&] { item = m_rt.session().goNameSpace->GetItemFromID(entryId, m_storeId); });
+        return item;
+    }
+
+    static QString identity(const outlook::ItemPtr& item)
+    {
+        QString entryId;
+        ignoreErrors([&] { entryId = item->EntryID(); });
+        return entryId;
+    }
+
     QString field(const outlook::ItemPtr& item, const QString& name)
     {
         QString value;
@@ -176,65 +227,84 @@ public:
         return value;
     }
 
-    // One article's record, page path and keep decision; with attachments included its body is
-    // converted and its attachments saved under its number.
-    PendingArticle prepare(const outlook::ItemPtr& item, int itemIndex, qint32 articleNumber,
-                           const QString& problemType, const QString& problemCategory)
+    // One article's record, page path, keep decision and attachment folder; with attachments
+    // included the body of an article whose page is written is converted and its attachments
+    // are saved.
+    PendingArticle prepare(const outlook::ItemPtr& item, const QString& entryId,
+                           qint32 articleNumber, const QString& problemType,
+                           const QString& problemCategory)
     {
         PendingArticle p;
-        p.itemIndex = itemIndex;
-        p.number = articleNumber;
+        p.entryId = entryId;
         cArticle& a = p.article;
         ignoreErrors([&] { a.Subject = item->Subject().trimmed(); });
         ignoreErrors([&] { p.modified = item->LastModificationTime(); });
         a.ProblemType = problemType;
         a.ProblemCategory = problemCategory;
         ignoreErrors([&] {
-            const QString name = fncPageName(options.namingScheme, a.Subject, articleNumber);
+            const QString name =
+                fncPageName(options.namingScheme, a.Subject, articleNumber, entryId);
             a.strWebPagePath = fncPagePath(destination, name);
         });
-        ignoreErrors(
-            [&] { p.keep = options.overwrite == 1 || !m_rt.fs().fileExists(a.strWebPagePath); });
+        ignoreErrors([&] { p.keep = options.overwrite == 1 || !pageExists(a.strWebPagePath); });
+        // A page that stays as it is keeps its body, its attachments and its pictures: nothing
+        // is converted or saved for it, and its attachment folder is nobody else's.
+        if (!p.keep)
+            return p;
+        p.folder = m_folders.take(articleNumber);
         if (options.attachments == 1) {
-            // The working file shares a numbered page's name; the conversion puts back whatever
-            // stood there, so a page kept from an earlier run survives.
             std::optional<QString> converted;
             ignoreErrors([&] {
-                converted =
-                    m_s.conversion.convertBody(item, destination, QString::number(articleNumber));
+                converted = m_s.conversion.convertBody(item, *m_work, QString::number(p.folder));
             });
             if (converted) {
                 a.Body = *converted;
                 p.hasBody = true;
             }
-            a.Attachments = fncSaveAttachements(m_rt, m_s.images, item, destination, articleNumber);
+            a.Attachments = fncSaveAttachements(m_rt, m_s.images, item, destination, p.folder);
         }
         return p;
     }
 
-    // The article's page, with its body read now unless the conversion gave one, and the
-    // pictures its body shows from the item's attachments written beside it.
-    void writePage(PendingArticle& p)
+    // The article's page, with its body read now unless the conversion gave one and the
+    // pictures its body shows from the item's attachments written beside it, then its line in the
+    // table of contents. A page that cannot be written leaves the article out; it is named at the
+    // end of the run.
+    void publish(PendingArticle& p, const QString& tocLine)
     {
-        p.article.TOClink = options.generateToc == 1 ? tocBackLink() : QString();
+        cArticle& a = p.article;
+        a.TOClink = options.generateToc == 1 ? tocBackLink() : QString();
         // The body as written, for the search index.
         QString body;
         const auto loadBody = [this, &p, &body] {
             QString loaded = p.article.Body;
             outlook::ItemPtr item;
-            ignoreErrors([&] {
-                if (!p.hasBody || mayHaveInlinePictures(loaded))
-                    item = fetch(p.itemIndex);
-                if (item && !p.hasBody)
-                    loaded = m_s.safeItem.getSafeHTMLBody(item);
-            });
+            if (!p.hasBody || mayHaveInlinePictures(loaded))
+                item = find(p.entryId);
+            if (!p.hasBody) {
+                // Found again by its identity: an item deleted meanwhile leaves its article out
+                // rather than giving its page an empty body, or another article's.
+                if (!item)
+                    throw Error(err::FileNotFound, u"The article was deleted or moved while the "
+                                                   u"pages were written."_s);
+                ignoreErrors([&] { loaded = m_s.safeItem.getSafeHTMLBody(item); });
+            }
             if (m_search)
                 body = loaded;
-            return linkInlinePictures(m_rt, item, loaded, destination, p.number);
+            return linkInlinePictures(m_rt, item, loaded, destination, p.folder);
         };
-        const bool written =
-            subWriteHTML(m_rt, p.article.strWebPagePath, p.article, options.overwrite, loadBody);
-        const cArticle& a = p.article;
+        bool written = false;
+        // A page of this name (in any letter case) stays as it is when overwriting is off.
+        if (options.overwrite == 1 || !pageExists(a.strWebPagePath)) {
+            try {
+                written = subWriteHTML(m_rt, a.strWebPagePath, a, 1, loadBody);
+            } catch (const std::exception& e) {
+                m_leftOut.append({a.Subject, toError(e).description()});
+                a = cArticle{};
+                return;
+            }
+            m_pages.insert(pageKey(a.strWebPagePath));
+        }
         // The page is as old as its article, not as the run.
         if (written && p.modified.isValid())
             ignoreErrors([&] { m_rt.fs().setModificationTime(a.strWebPagePath, p.modified); });
@@ -242,6 +312,9 @@ public:
                          a.ProblemType,
                          written ? htmlText(body, m_published.textLimit()) : QString(), p.modified},
                         written);
+        write(tocLine);
+        // The page is written: its text is no longer needed.
+        a = cArticle{};
     }
 
     void openToc(quint8 collapsible)
@@ -268,8 +341,8 @@ public:
         commitToc();
     }
 
-    // The closing steps: support files, the word processor let go, index.htm closed and, when
-    // asked for, opened.
+    // The closing steps: support files, the word processor let go, index.htm closed, the
+    // working folder removed, the articles left out named and, when asked for, index.htm opened.
     void finish(quint8 collapse)
     {
         subExtractFilesFromResource(m_rt, destination, collapse);
@@ -278,6 +351,9 @@ public:
         write(toc::closing());
         commitToc();
         subDateSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
+        m_work.reset();
+        if (!m_leftOut.isEmpty())
+            m_host.reportLeftOut(m_leftOut);
         if (options.runToc == 1 && options.generateToc == 1)
             m_rt.shell().open(destination + u"/index.htm"_s, WindowStyle::Normal);
     }
@@ -296,10 +372,56 @@ private:
         m_rt.msgBox(message, Buttons::Ok, Icon::Information, {}, m_host.ownerWindow());
     }
 
+    // The article's body read again from its item, found by its identity: an item deleted
+    // meanwhile leaves its article out rather than giving its page an empty or another's body.
+    QString body(const QString& entryId)
+    {
+        const outlook::ItemPtr item = find(entryId);
+        if (!item)
+            throw Error(err::FileNotFound,
+                        u"The article was deleted or moved while the pages were written."_s);
+        QString text;
+        ignoreErrors([&] { text = m_s.safeItem.getSafeHTMLBody(item); });
+        return text;
+    }
+
+    QString pageKey(const QString& path) const
+    {
+        return path.mid(destination.size() + 1).toLower();
+    }
+
+    // Whether a page exists at the path, without regard to letter case as on the file systems
+    // the pages are published from: a page differing only in case is the same page there.
+    bool pageExists(const QString& path)
+    {
+        return m_pages.contains(pageKey(path)) || m_rt.fs().fileExists(path);
+    }
+
+    // With overwriting off, the pages that stand in the destination: their names, and the
+    // attachment folders they link, which no other article may take.
+    void surveyPages()
+    {
+        m_trap.step(36, u"Reading the pages in "_s + destination);
+        const QStringList names = QDir(destination).entryList({u"*.htm"_s}, QDir::Files);
+        for (const QString& name : names) {
+            m_pages.insert(name.toLower());
+            if (name.compare("index.htm"_L1, Qt::CaseInsensitive) != 0)
+                ignoreErrors([&] {
+                    m_folders.reserveLinkedBy(m_rt.fs().readFile(destination + u'/' + name));
+                });
+        }
+    }
+
     const GeneratorServices& m_s;
     Runtime& m_rt;
     GenerationHost& m_host;
     Trap& m_trap;
+    QString m_storeId;
+    std::optional<DestinationLock> m_lock;
+    std::optional<WorkingFolder> m_work;
+    QSet<QString> m_pages; // page names in lower case: standing, or written by this run
+    AttachmentFolders m_folders;
+    QList<LeftOutArticle> m_leftOut;
     std::unique_ptr<TextSink> m_toc;
     // The search page and the sitemap, as the options asked for them when the run started.
     bool m_search = false;
@@ -322,6 +444,8 @@ void FlatGenerator::generate(GenerationHost& host)
             run.restore();
             return;
         }
+        if (!run.takeDestination())
+            return;
         t.step(50, u"Writing the table of contents"_s);
         run.openToc(0);
         run.write(u"<ul>"_s);
@@ -342,8 +466,9 @@ void FlatGenerator::generate(GenerationHost& host)
                 continue;
             const qint32 n = run.nextNumber();
             host.setProgress(++progress);
-            PendingArticle p = run.prepare(item, i, n, run.field(item, kProblemType),
-                                           run.field(item, kProblemCategory));
+            PendingArticle p =
+                run.prepare(item, ArticleRun::identity(item), n, run.field(item, kProblemType),
+                            run.field(item, kProblemCategory));
             if (p.keep) {
                 const QString subject = p.article.Subject;
                 dicArticles.Add(subject, std::move(p));
@@ -351,12 +476,9 @@ void FlatGenerator::generate(GenerationHost& host)
         }
 
         t.step(70, u"Writing the pages"_s);
-        for (auto& [subject, p] : dicArticles) {
-            run.write(toc::flatLine(fncGetFileName(p.article.strWebPagePath), p.article.Subject));
-            run.writePage(p);
-            // The page is written: its text is no longer needed.
-            p.article = cArticle{};
-        }
+        for (auto& [subject, p] : dicArticles)
+            run.publish(p,
+                        toc::flatLine(fncGetFileName(p.article.strWebPagePath), p.article.Subject));
         dicArticles.RemoveAll();
 
         t.step(80, u"Closing the table of contents"_s);
@@ -370,19 +492,27 @@ namespace {
 // What the outline's passes need of one item of the folder, read once per run.
 struct ScannedItem
 {
-    int itemIndex = 0; // position in the folder
+    QString entryId;   // the item's identity, to find it again in its pass
     int ordinal = 0;   // position among the items a pass examines
     QString problemType;
     QString problemCategory;
 };
 
-// The folder's items read once: their fields, grouped by (category, type) in lower case, so that
-// a pass finds its articles without reading the folder again.
+// The folder's items read once: their fields, grouped by (category, type) as the lists show
+// them (trimmed, in lower case), so that a pass finds its articles without reading the folder
+// again.
 struct FolderScan
 {
     int examined = 0; // items each pass examines (fetched and present)
     QHash<std::pair<QString, QString>, QList<ScannedItem>> byPair;
 };
+
+// The key of a (category, type) pair: the lists trim their entries, so the items' values are
+// compared trimmed too, or an article with a blank around its category would match no entry.
+std::pair<QString, QString> pairKey(const QString& category, const QString& type)
+{
+    return {category.trimmed().toLower(), type.trimmed().toLower()};
+}
 
 FolderScan scanFolder(ArticleRun& run, int count)
 {
@@ -392,11 +522,11 @@ FolderScan scanFolder(ArticleRun& run, int count)
         if (!item)
             continue;
         ScannedItem s;
-        s.itemIndex = i;
+        s.entryId = ArticleRun::identity(item);
         s.ordinal = scan.examined++;
         s.problemType = run.field(item, kProblemType);
         s.problemCategory = run.field(item, kProblemCategory);
-        scan.byPair[{s.problemCategory.toLower(), s.problemType.toLower()}].append(s);
+        scan.byPair[pairKey(s.problemCategory, s.problemType)].append(s);
     }
     return scan;
 }
@@ -418,6 +548,8 @@ void OutlineGenerator::generate(GenerationHost& host)
             run.restore();
             return;
         }
+        if (!run.takeDestination())
+            return;
         t.step(50, u"Writing the table of contents"_s);
         run.openToc(collapse);
 
@@ -474,16 +606,15 @@ void OutlineGenerator::generate(GenerationHost& host)
 
                 CaseBlindDictionary<PendingArticle> dic =
                     m_services.rt.files().fncCreateDic<PendingArticle>();
-                const auto matches =
-                    scan->byPair.value({category.text.toLower(), typeText.toLower()});
+                const auto matches = scan->byPair.value(pairKey(category.text, typeText));
                 for (const ScannedItem& s : matches) {
-                    t.step(70, u"Reading item "_s + QString::number(s.itemIndex));
-                    const outlook::ItemPtr item = run.fetch(s.itemIndex);
+                    t.step(70, u"Reading item "_s + s.entryId);
+                    const outlook::ItemPtr item = run.find(s.entryId);
                     if (!item)
                         continue;
                     const qint32 n = qint32(base + s.ordinal + 1);
                     PendingArticle p =
-                        run.prepare(item, s.itemIndex, n, s.problemType, s.problemCategory);
+                        run.prepare(item, s.entryId, n, s.problemType, s.problemCategory);
                     if (categoryPending) {
                         run.write(categoryHeader);
                         categoryPending = false;
@@ -501,12 +632,10 @@ void OutlineGenerator::generate(GenerationHost& host)
                 }
 
                 t.step(80, u"Writing the pages for "_s + category.text + u", "_s + typeText);
-                for (auto& [subject, p] : dic) {
-                    run.write(toc::articleLine(
-                        collapsible, fncGetFileName(p.article.strWebPagePath), p.article.Subject));
-                    run.writePage(p);
-                    p.article = cArticle{};
-                }
+                for (auto& [subject, p] : dic)
+                    run.publish(p, toc::articleLine(collapsible,
+                                                    fncGetFileName(p.article.strWebPagePath),
+                                                    p.article.Subject));
                 if (typeWritten)
                     run.write(toc::endOfType());
             }

@@ -404,4 +404,21 @@ QObject* MainWindowLogic::ownerWindow()
     return m_view ? m_view->window() : nullptr;
 }
 
+void MainWindowLogic::reportLeftOut(const QList<LeftOutArticle>& articles)
+{
+    if (onLeftOut) {
+        onLeftOut(articles);
+        return;
+    }
+    // A box of reasonable height: the first articles, and how many more there are.
+    constexpr qsizetype kShown = 15;
+    QStringList lines{u"These articles were left out, because their pages could not be written:"_s,
+                      QString()};
+    for (qsizetype i = 0; i < articles.size() && i < kShown; ++i)
+        lines.append(u"- "_s + articles.at(i).subject + u" ("_s + articles.at(i).reason + u')');
+    if (articles.size() > kShown)
+        lines.append(u"... and %1 more."_s.arg(articles.size() - kShown));
+    m_rt.msgBox(lines.join(u"\r\n"_s), Buttons::Ok, Icon::Exclamation, {}, ownerWindow());
+}
+
 } // namespace lorvo::archive

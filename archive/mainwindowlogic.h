@@ -9,6 +9,7 @@
 
 #include <QString>
 #include <array>
+#include <functional>
 
 class QObject;
 
@@ -145,6 +146,11 @@ public:
     void setProgress(int value) override;
     void endProgress() override;
     QObject* ownerWindow() override;
+    /// One message box names the articles; onLeftOut, when set, is told instead.
+    void reportLeftOut(const QList<LeftOutArticle>& articles) override;
+
+    /// Where the articles a run left out go instead of the message box (the command line).
+    std::function<void(const QList<LeftOutArticle>&)> onLeftOut;
 
 private:
     /// Sets a check box; when its value changes, its click handler runs as a user's click would.

@@ -5,6 +5,8 @@ lorvo_add_library(lorvo_archive_support
     SOURCES
         ${CMAKE_CURRENT_LIST_DIR}/conversion.cpp
         ${CMAKE_CURRENT_LIST_DIR}/conversion.h
+        ${CMAKE_CURRENT_LIST_DIR}/destination.cpp
+        ${CMAKE_CURRENT_LIST_DIR}/destination.h
         ${CMAKE_CURRENT_LIST_DIR}/encoding.cpp
         ${CMAKE_CURRENT_LIST_DIR}/encoding.h
         ${CMAKE_CURRENT_LIST_DIR}/inlinepictures.cpp

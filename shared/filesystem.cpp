@@ -6,6 +6,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QTemporaryFile>
 #include <filesystem>
 
@@ -65,6 +66,18 @@ void makeWritable(const QString& path)
                                     QFileDevice::WriteUser);
 }
 
+// The longest name the common file systems take (ext4, XFS, Btrfs: bytes; NTFS: UTF-16 units,
+// never more than the UTF-8 bytes).
+constexpr qsizetype kMaxNameBytes = 255;
+// A file is written under "." + its name + "." + six random characters, then renamed.
+constexpr qsizetype kTemporaryExtraBytes = 8;
+
+QString temporaryTemplate(const QString& path)
+{
+    return QFileInfo(path).absolutePath() + QStringLiteral("/.") + QFileInfo(path).fileName() +
+           QStringLiteral(".XXXXXX");
+}
+
 // Written beside the target and renamed over it on commit, so a failed or interrupted write
 // leaves the old file whole. Not synced to disk: publishing thousands of pages must not wait for
 // the disk once per page (QSaveFile does), and a crash of the program still never leaves half a
@@ -72,9 +85,7 @@ void makeWritable(const QString& path)
 class ReplacingSink final : public TextSink
 {
 public:
-    explicit ReplacingSink(const QString& path)
-        : m_path(path), m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.") +
-                               QFileInfo(path).fileName() + QStringLiteral(".XXXXXX"))
+    explicit ReplacingSink(const QString& path) : m_path(path), m_temp(temporaryTemplate(path))
     {
         if (QFileInfo(path).isDir() || (QFileInfo::exists(path) && isReadOnly(path)))
             raise(err::PermissionDenied, path);
@@ -213,6 +224,18 @@ void LocalFileSystem::deleteFolder(const QString& givenPath, bool force)
 std::unique_ptr<TextSink> LocalFileSystem::createTextFile(const QString& path)
 {
     return std::make_unique<ReplacingSink>(path);
+}
+
+qsizetype LocalFileSystem::maxWritableNameBytes()
+{
+    return kMaxNameBytes - kTemporaryExtraBytes;
+}
+
+QString LocalFileSystem::unfinishedWriteTarget(const QString& fileName)
+{
+    static const QRegularExpression temporary(QStringLiteral("^\\.(.+)\\.[A-Za-z0-9]{6}$"));
+    const QRegularExpressionMatch m = temporary.match(fileName);
+    return m.hasMatch() ? m.captured(1) : QString();
 }
 
 } // namespace lorvo

@@ -60,6 +60,13 @@ public:
     void deleteFolder(const QString& path, bool force) override;
     std::unique_ptr<TextSink> createTextFile(const QString& path) override;
     void setModificationTime(const QString& path, const QDateTime& time) override;
+
+    /// The longest file name, in bytes of the file system's encoding (QFile::encodeName), that a
+    /// write can take: the temporary name it is written under is longer.
+    static qsizetype maxWritableNameBytes();
+    /// The name of the file that an unfinished write (of a killed process) was writing, when
+    /// fileName is such a write's temporary name; empty otherwise.
+    static QString unfinishedWriteTarget(const QString& fileName);
 };
 
 } // namespace lorvo

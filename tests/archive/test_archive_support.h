@@ -80,4 +80,5 @@ private slots:
     void convertBodyWithoutWordProcessor();
     void wordProcessorLivesForTheRun();
     void convertBodyFailures();
+    void workingFolderClearsWhatARunLeft();
 };

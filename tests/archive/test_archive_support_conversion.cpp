@@ -1,4 +1,5 @@
 #include "archive/conversion.h"
+#include "archive/destination.h"
 #include "archive/safeitem.h"
 #include "shared/errorhandling.h"
 #include "test_archive_support.h"
@@ -124,8 +125,9 @@ void ArchiveSupportTest::convertBodyEndToEnd()
     SafeItem safe(*t.rt);
     CountingFactory word;
     BodyConversion conversion(*t.rt, safe, word.factory());
+    WorkingFolder work(t.fs, site);
 
-    const auto body = conversion.convertBody(item, site, u"1001"_s);
+    const auto body = conversion.convertBody(item, work, u"1001"_s);
     QVERIFY(body);
     // The header block is gone; the body and its picture link are there, readable whatever the
     // code page the page is later written in.
@@ -135,10 +137,10 @@ void ArchiveSupportTest::convertBodyEndToEnd()
                             "<img src=\"1001_files/image001.gif\">"_s),
              qPrintable(*body));
     QVERIFY(body->contains(u"<body>"_s));
-    QCOMPARE(item->saved, QStringList{site + u"/Images/1001.rtf"_s});
+    QCOMPARE(item->saved, QStringList{work.path() + u"/1001.rtf"_s});
 
-    // Working files are gone, the picture stays beside the pages.
-    QVERIFY(QDir(site + u"/Images"_s).isEmpty());
+    // Working files are gone, the picture is beside the pages, where the body links it.
+    QVERIFY(QDir(work.path()).isEmpty());
     QVERIFY(!QFile::exists(site + u"/1001.htm"_s));
     QCOMPARE(readAll(site + u"/1001_files/image001.gif"_s),
              QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
@@ -162,8 +164,9 @@ void ArchiveSupportTest::convertBodyKeepsAStandingPage()
     SafeItem safe(*t.rt);
     CountingFactory word;
     BodyConversion conversion(*t.rt, safe, word.factory());
+    WorkingFolder work(t.fs, site);
 
-    const auto body = conversion.convertBody(item, site, u"1002"_s);
+    const auto body = conversion.convertBody(item, work, u"1002"_s);
     QVERIFY(body);
     QVERIFY(body->contains(u"<p>new body</p>"_s));
     QCOMPARE(readAll(site + u"/1002.htm"_s), page);
@@ -171,7 +174,7 @@ void ArchiveSupportTest::convertBodyKeepsAStandingPage()
     // No word processor: the standing page is not taken for a conversion either.
     word.available = false;
     conversion.quitWordProcessor();
-    QVERIFY(!conversion.convertBody(item, site, u"1002"_s));
+    QVERIFY(!conversion.convertBody(item, work, u"1002"_s));
     QCOMPARE(readAll(site + u"/1002.htm"_s), page);
 }
 
@@ -186,29 +189,29 @@ void ArchiveSupportTest::convertBodyWithoutWordProcessor()
     CountingFactory word;
     word.available = false;
     BodyConversion conversion(*t.rt, safe, word.factory());
+    WorkingFolder work(t.fs, site);
 
-    QVERIFY(!conversion.convertBody(item, site, u"7"_s));
+    QVERIFY(!conversion.convertBody(item, work, u"7"_s));
     QCOMPARE(item->saved.size(), 1);
     // The rich-text copy is deleted all the same.
-    QVERIFY(QDir(site + u"/Images"_s).exists());
-    QVERIFY(QDir(site + u"/Images"_s).isEmpty());
+    QVERIFY(QDir(work.path()).isEmpty());
     QVERIFY(!conversion.holdsWordProcessor());
 
     // An RTF file that is not there: nothing to convert, nothing made.
     word.available = true;
-    QVERIFY(!conversion.fncConvertRTF2HTML(site + u"/Images/none.rtf"_s, site + u"/none.htm"_s));
+    QVERIFY(!conversion.fncConvertRTF2HTML(work.path() + u"/none.rtf"_s, site + u"/none.htm"_s));
     QVERIFY(!QFile::exists(site + u"/none.htm"_s));
     QCOMPARE(word.started, 1);
 
     // An unreadable one is handed over (true) but gives no HTML file, and is deleted.
     {
-        QFile f(site + u"/Images/bad.rtf"_s);
+        QFile f(work.path() + u"/bad.rtf"_s);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("not rich text");
     }
-    QVERIFY(conversion.fncConvertRTF2HTML(site + u"/Images/bad.rtf"_s, site + u"/bad.htm"_s));
+    QVERIFY(conversion.fncConvertRTF2HTML(work.path() + u"/bad.rtf"_s, site + u"/bad.htm"_s));
     QVERIFY(!QFile::exists(site + u"/bad.htm"_s));
-    QVERIFY(!QFile::exists(site + u"/Images/bad.rtf"_s));
+    QVERIFY(!QFile::exists(work.path() + u"/bad.rtf"_s));
     QVERIFY(!t.end.ended);
     QVERIFY(t.dialogs.requests.isEmpty());
 }
@@ -222,11 +225,12 @@ void ArchiveSupportTest::wordProcessorLivesForTheRun()
     item->html = u"<p>x</p>"_s;
     SafeItem safe(*t.rt);
     CountingFactory word;
+    WorkingFolder work(t.fs, site);
     {
         BodyConversion conversion(*t.rt, safe, word.factory());
         QVERIFY(!conversion.holdsWordProcessor());
         for (int n = 1; n <= 3; ++n)
-            QVERIFY(conversion.convertBody(item, site, QString::number(n)));
+            QVERIFY(conversion.convertBody(item, work, QString::number(n)));
         QCOMPARE(word.started, 1);
         conversion.quitWordProcessor();
         conversion.quitWordProcessor();
@@ -234,7 +238,7 @@ void ArchiveSupportTest::wordProcessorLivesForTheRun()
         QVERIFY(!conversion.holdsWordProcessor());
 
         // The next run starts a new one; ending without a quit quits it too.
-        QVERIFY(conversion.convertBody(item, site, u"4"_s));
+        QVERIFY(conversion.convertBody(item, work, u"4"_s));
         QCOMPARE(word.started, 2);
     }
     QCOMPARE(word.quits, 2);
@@ -250,25 +254,54 @@ void ArchiveSupportTest::convertBodyFailures()
     SafeItem safe(*t.rt);
     CountingFactory word;
     BodyConversion conversion(*t.rt, safe, word.factory());
+    WorkingFolder work(t.fs, site);
 
     // The item cannot be saved: the article keeps its body.
     item->failSave = true;
-    QVERIFY(!conversion.convertBody(item, site, u"1"_s));
+    QVERIFY(!conversion.convertBody(item, work, u"1"_s));
 
-    // A rich-text copy left by an interrupted run is not taken for this item's.
+    // A rich-text copy left by an earlier conversion is not taken for this item's.
     {
-        QFile f(site + u"/Images/2.rtf"_s);
+        QFile f(work.path() + u"/2.rtf"_s);
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag <p>}stale{\\*\\htmltag </p>}}");
     }
-    QVERIFY(!conversion.convertBody(item, site, u"2"_s));
-    QVERIFY(!QFile::exists(site + u"/2.htm"_s));
+    QVERIFY(!conversion.convertBody(item, work, u"2"_s));
+    QVERIFY(!QFile::exists(work.path() + u"/2.htm"_s));
 
-    // The Images folder cannot be made: the caller hears of it, with the step text.
-    const QString other = t.path(u"other"_s);
-    QDir().mkpath(other);
-    t.fs.failBelow(other + u"/Images"_s, lorvo::err::PermissionDenied);
-    QVERIFY_THROWS_EXCEPTION(lorvo::Error, conversion.convertBody(item, other, u"3"_s));
-    QCOMPARE(t.rt->errors().strErrorMessage(),
-             u"Creating the folder "_s + QDir::toNativeSeparators(other + u"/Images"_s));
+    // The pictures cannot be put beside the pages: the caller hears of it.
+    item->failSave = false;
+    item->html = u"<body>"_s + kPicture + u"</body>"_s;
+    t.fs.failBelow(site + u"/3_files"_s, lorvo::err::PermissionDenied);
+    QVERIFY_THROWS_EXCEPTION(lorvo::Error, conversion.convertBody(item, work, u"3"_s));
+}
+
+void ArchiveSupportTest::workingFolderClearsWhatARunLeft()
+{
+    TestRuntime t;
+    const QString site = t.path(u"site"_s);
+    const QString left = WorkingFolder::pathIn(site);
+    QDir().mkpath(left + u"/9_files"_s);
+    const auto touch = [](const QString& path) {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+    };
+    touch(left + u"/9.htm"_s);
+    touch(left + u"/9_files/image001.gif"_s);
+    // A page write that was cut off, and files that are no page write of ours.
+    touch(site + u"/.Printer jam.htm.aB3xYz"_s);
+    touch(site + u"/.notes.txt.aB3xYz"_s);
+    touch(site + u"/.profile"_s);
+    {
+        WorkingFolder work(t.fs, site);
+        QCOMPARE(work.path(), left);
+        QVERIFY(QDir(left).isEmpty());
+        QCOMPARE(QDir(site).entryList(QDir::Files | QDir::Hidden),
+                 (QStringList{u".notes.txt.aB3xYz"_s, u".profile"_s}));
+    }
+    QVERIFY(!QFileInfo::exists(left));
+
+    // A working folder that cannot be made stops the run before anything is written.
+    t.fs.failBelow(left, lorvo::err::PermissionDenied);
+    QVERIFY_THROWS_EXCEPTION(lorvo::Error, WorkingFolder(t.fs, site));
 }

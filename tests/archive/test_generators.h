@@ -22,7 +22,7 @@ private slots:
     void attachmentsAndBackLinkAppended();
     void writeHonoursOverwrite();
     void pageIsWindows1252WithReferences();
-    void writeFailureIsReported();
+    void writeFailureGoesToTheCaller();
     void declaredCharsetMatchesBytes();
 
     // The table of contents' lines.
@@ -72,4 +72,18 @@ private slots:
     void siteWithSearchAndSitemap();
     void sitemapBaseRefused();
     void siteDates();
+
+    // Robustness: hostile input, changes under a run, interrupted and concurrent runs.
+    void longNamesFitTheFileSystem();
+    void unwritablePageIsLeftOut();
+    void outlineMatchesTrimmedFields();
+    void keptPagesKeepTheirAttachments();
+    void itemDeletedDuringTheRun();
+    void existingPageFoundWithoutRegardToCase();
+    void destinationTooLongIsRefused();
+    void dotNamesAndControlCharacters();
+    void nullNamesStayWithTheirArticle();
+    void workingFilesNeverTakeAPageName();
+    void oneRunAtATimePerDestination();
+    void exitDuringARunEndsIt();
 };

@@ -55,6 +55,13 @@ public:
     void setProgress(int value) override { progress.append(value); }
     void endProgress() override { progressShown = false; }
     QObject* ownerWindow() override { return nullptr; }
+    void reportLeftOut(const QList<lorvo::archive::LeftOutArticle>& articles) override
+    {
+        leftOut += articles;
+        ++leftOutReports;
+    }
+    QList<lorvo::archive::LeftOutArticle> leftOut;
+    int leftOutReports = 0;
 };
 
 // One article of a test folder, as the store manifest takes it.

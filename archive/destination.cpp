@@ -1,0 +1,83 @@
+#include "archive/destination.h"
+
+#include "shared/error.h"
+#include "shared/filesystem.h"
+
+#include <QDir>
+
+using namespace Qt::StringLiterals;
+
+namespace lorvo::archive {
+
+QString lockFileIn(const QString& destination)
+{
+    return destination + u"/.LorvoArchive.lock"_s;
+}
+
+DestinationLock::DestinationLock(const QString& destination) : m_lock(lockFileIn(destination))
+{
+    // A run takes minutes, and its lock must hold as long: only a dead holder's lock is stale.
+    m_lock.setStaleLockTime(0);
+}
+
+bool DestinationLock::tryLock()
+{
+    if (m_lock.tryLock(0))
+        return true;
+    if (m_lock.error() == QLockFile::LockFailedError)
+        return false;
+    throw Error(err::PermissionDenied,
+                u"Permission denied: "_s + QDir::toNativeSeparators(m_lock.fileName()));
+}
+
+qint64 DestinationLock::holder() const
+{
+    qint64 pid = 0;
+    QString host;
+    QString application;
+    return m_lock.getLockInfo(&pid, &host, &application) ? pid : 0;
+}
+
+WorkingFolder::WorkingFolder(FileSystem& fs, QString destination)
+    : m_fs(fs), m_destination(std::move(destination)), m_path(pathIn(m_destination))
+{
+    if (m_fs.folderExists(m_path))
+        m_fs.deleteFolder(m_path, true);
+    // A page write that a kill interrupted left its temporary file beside the pages.
+    const QStringList hidden =
+        QDir(m_destination).entryList({u".*"_s}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : hidden) {
+        if (LocalFileSystem::unfinishedWriteTarget(name).endsWith(".htm"_L1, Qt::CaseInsensitive))
+            ignoreErrors([&] { m_fs.deleteFile(m_destination + u'/' + name, true); });
+    }
+    m_fs.createFolder(m_path);
+}
+
+WorkingFolder::~WorkingFolder()
+{
+    ignoreErrors([&] {
+        if (m_fs.folderExists(m_path))
+            m_fs.deleteFolder(m_path, true);
+    });
+}
+
+QString WorkingFolder::pathIn(const QString& destination)
+{
+    return destination + u"/.LorvoArchive-work"_s;
+}
+
+void WorkingFolder::moveFilesBeside(const QString& name)
+{
+    const QString folderName = name + u"_files"_s;
+    const QString from = m_path + u'/' + folderName;
+    if (!m_fs.folderExists(from))
+        return;
+    const QString to = m_destination + u'/' + folderName;
+    if (!m_fs.folderExists(to))
+        m_fs.createFolder(to);
+    for (const QString& file : QDir(from).entryList(QDir::Files | QDir::Hidden))
+        m_fs.writeFile(to + u'/' + file, m_fs.readFile(from + u'/' + file));
+    m_fs.deleteFolder(from, true);
+}
+
+} // namespace lorvo::archive

@@ -1,0 +1,65 @@
+#pragma once
+
+// What a run keeps in its destination folder besides the web site: the lock that lets one run at
+// a time publish there, and the private folder of its working files.
+
+#include <QLockFile>
+#include <QString>
+
+namespace lorvo {
+class FileSystem;
+}
+
+namespace lorvo::archive {
+
+/// The lock file of the runs that publish to destination.
+QString lockFileIn(const QString& destination);
+
+// One run's hold on its destination: a lock file naming the holding process. The lock of a
+// process that died is taken over; a living holder's never is, however long its run takes.
+class DestinationLock
+{
+public:
+    explicit DestinationLock(const QString& destination);
+    /// Takes the lock; false when another living process holds it. Raises lorvo::Error when the
+    /// lock file cannot be made at all.
+    bool tryLock();
+    /// The process that holds the lock another run could not take, or 0 when unknown.
+    qint64 holder() const;
+
+private:
+    QLockFile m_lock;
+};
+
+// The private folder of one run's working files (the item saved as rich text, its conversion and
+// the conversion's pictures), inside the destination but where no page can be: a run killed at
+// any moment leaves its working files there, never under a page's name. The next run removes
+// them when it starts, and every run removes the folder when it ends.
+class WorkingFolder
+{
+public:
+    /// Makes the folder afresh, removing what an interrupted run left in destination: its
+    /// working folder and the temporary files of page writes it did not finish. Raises
+    /// lorvo::Error when the folder cannot be made.
+    WorkingFolder(FileSystem& fs, QString destination);
+    /// Removes the folder with everything in it; errors are ignored.
+    ~WorkingFolder();
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+    /// The working folder of runs publishing to destination.
+    static QString pathIn(const QString& destination);
+    const QString& path() const { return m_path; }
+
+    /// Moves the files written beside the working file name.htm (the folder name_files, where
+    /// the word processor puts a converted body's pictures) to destination/name_files, where
+    /// the page's links to them lead. Raises lorvo::Error when they cannot be moved.
+    void moveFilesBeside(const QString& name);
+
+private:
+    FileSystem& m_fs;
+    QString m_destination;
+    QString m_path;
+};
+
+} // namespace lorvo::archive
