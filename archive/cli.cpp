@@ -140,6 +140,26 @@ QString checkedDestination(const QString& typed)
     return QDir::toNativeSeparators(info.absoluteFilePath());
 }
 
+// Why Outlook may show no knowledge-base folder although one was set up: the stores of the
+// profile that cannot be opened (damaged, missing), with their faults; empty when all open.
+QString storeFaults(OutlookSession& session)
+{
+    QStringList faults;
+    ignoreErrors([&] {
+        const outlook::FoldersPtr stores = session.goNameSpace->Folders();
+        for (int i = 1; i <= stores->Count(); ++i) {
+            try {
+                stores->Item(i)->Name();
+            } catch (const Error& e) {
+                faults.append(e.description());
+            }
+        }
+    });
+    if (faults.isEmpty())
+        return {};
+    return u" A store of the Outlook profile cannot be opened: "_s + faults.join(u"; "_s);
+}
+
 // Selects exactly the named entries of a list; an unknown name is an error.
 void selectOnly(MainWindowLogic& logic, ListId id, const QList<ListEntry>& entries,
                 const QStringList& wanted, const QString& option)
@@ -327,6 +347,7 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
     CommandLineEnd end;
     QString index;
     bool completed = false;
+    QList<LeftOutArticle> leftOut;
     try {
         const Request request = readRequest(parser);
         if (request.destination)
@@ -353,7 +374,8 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
         session.subGetRootCurrent(outlook::olFolderCalendar);
         if (!ArticleCollection::isKnowledgeBaseFolder(session.goCurrentFolder))
             throw Failure{u"Failed to get Knowledge Base Folder! Outlook's window does not show "
-                          u"one; show it there, or create one with LorvoSetup."_s};
+                          u"one; show it there, or create one with LorvoSetup."_s +
+                          storeFaults(session)};
 
         logic.formLoad();
         applyRequest(logic, request);
@@ -361,6 +383,7 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
         logic.destinationEdited(destination);
         index = QDir::toNativeSeparators(destination + u"/index.htm"_s);
 
+        logic.onLeftOut = [&leftOut](const QList<LeftOutArticle>& articles) { leftOut = articles; };
         logic.setView(&view);
         logic.cmdGenerateClick();
         view.endLine();
@@ -384,7 +407,10 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
         return 1;
     }
     out << index << Qt::endl;
-    return 0;
+    // The site is there, but without these articles: the run did not do all it was asked to.
+    for (const LeftOutArticle& article : std::as_const(leftOut))
+        err << kProgram << ": left out '" << article.subject << "': " << article.reason << Qt::endl;
+    return leftOut.isEmpty() ? 0 : 1;
 }
 
 } // namespace lorvo::archive

@@ -33,8 +33,9 @@ struct CommandLineServices
     bool progressBar = false; // stderr is a terminal: one redrawn bar instead of lines
 };
 
-/// Runs the command line (program name first); returns the exit code: 0 published, 1 failed,
-/// 2 wrong arguments. Prints the path of index.htm on out, progress and problems on err.
+/// Runs the command line (program name first); returns the exit code: 0 published, 1 failed
+/// (also when articles were left out of a site that was written), 2 wrong arguments. Prints the
+/// path of index.htm on out, progress and problems on err.
 int runCommandLine(const QStringList& arguments, const CommandLineServices& services,
                    QTextStream& out, QTextStream& err);
 

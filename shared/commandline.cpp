@@ -35,7 +35,7 @@ void NoAnswerDialogs::refuse(const QString& what)
 Answer NoAnswerDialogs::messageBox(const MessageBoxRequest& request)
 {
     refuse(u"stopped at a message that needs someone to answer it:\n"_s + request.title + u": "_s +
-           asLines(request.text));
+           asLines(request.fullText.isEmpty() ? request.text : request.fullText));
 }
 
 QString NoAnswerDialogs::inputBox(const QString& prompt, const QString& title, const QString&,

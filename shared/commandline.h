@@ -20,9 +20,9 @@ namespace lorvo {
 using OutlookFactory =
     std::function<std::unique_ptr<outlook::Provider>(Dialogs& dialogs, Shell& shell)>;
 
-// Answers nothing: every request prints its text on err and ends the run (throws ProgramEnded,
-// which unwinds through every procedure on the way). A program that can answer some requests
-// from its arguments overrides those.
+// Answers nothing: every request prints its whole text on err and ends the run (throws
+// ProgramEnded, which unwinds through every procedure on the way). A program that can answer some
+// requests from its arguments overrides those.
 class NoAnswerDialogs : public Dialogs
 {
 public:

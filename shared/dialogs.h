@@ -40,6 +40,7 @@ struct MessageBoxRequest
     Buttons buttons = Buttons::Ok;
     Icon icon = Icon::None;
     QObject* owner = nullptr;
+    QString fullText; // the whole message where text is only what the box shows of it; or empty
 };
 
 // The folder browser's callback when the user typed a name that is not an existing folder:

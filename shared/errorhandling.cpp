@@ -55,8 +55,13 @@ void ErrorHandling::subHandleError(const QString& message, qint32 number, int li
 
         Answer answer = Answer::No;
         ignoreErrors([&] {
-            answer = m_rt.msgBox(dialogText.left(kMaxBoxText), Buttons::YesNo, Icon::None,
-                                 productTitle());
+            MessageBoxRequest request;
+            request.text = dialogText.left(kMaxBoxText);
+            // A command line has no box to fit: it prints the whole report, reason included.
+            request.fullText = dialogText;
+            request.title = productTitle();
+            request.buttons = Buttons::YesNo;
+            answer = m_rt.dialogs().messageBox(request);
         });
         if (answer == Answer::Yes) {
             OutlookSession& session = m_rt.session();

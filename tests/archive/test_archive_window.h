@@ -125,6 +125,7 @@ private Q_SLOTS:
     void enablingRules();
     void generateCancelToggle();
     void exitCancelsAndSaves();
+    void leftOutArticlesNamedInOneMessage();
     void browseDestination();
     void webLinkOpensVendorPage();
     void windowControlsAndDesignState();

@@ -127,6 +127,31 @@ void TestArchiveWindow::exitCancelsAndSaves()
     QCOMPARE(a.store.written.size(), defaultWrites().size());
 }
 
+void TestArchiveWindow::leftOutArticlesNamedInOneMessage()
+{
+    Archive a;
+    a.showFolder({TestItem{u"Network"_s, u"Outage"_s}});
+    a.logic.formLoad();
+    QList<LeftOutArticle> leftOut;
+    for (int i = 1; i <= 20; ++i)
+        leftOut.append(
+            {u"Article %1"_s.arg(i), u"Permission denied: /site/Article %1.htm"_s.arg(i)});
+    a.outline.during = [&](GenerationHost& host) { host.reportLeftOut(leftOut); };
+    a.logic.cmdGenerateClick();
+    QCOMPARE(a.t.dialogs.messages().size(), 1);
+    const lorvo::test::Recorded m = a.t.dialogs.messages().first();
+    QCOMPARE(m.title, u"LorvoArchive"_s);
+    QCOMPARE(m.icon, Icon::Exclamation);
+    QVERIFY2(m.text.startsWith(u"These articles were left out, because their pages could not be "
+                               "written:\r\n\r\n- Article 1 (Permission denied: /site/Article "
+                               "1.htm)\r\n"_s),
+             qPrintable(m.text));
+    QVERIFY(m.text.contains(u"- Article 15 ("_s));
+    QVERIFY(!m.text.contains(u"Article 16"_s));
+    QVERIFY(m.text.endsWith(u"\r\n... and 5 more."_s));
+    QVERIFY(!a.t.end.ended);
+}
+
 void TestArchiveWindow::browseDestination()
 {
     Archive a;

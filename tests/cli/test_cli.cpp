@@ -13,6 +13,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLockFile>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSet>
@@ -441,6 +442,12 @@ private slots:
         QTest::newRow("knowledge base without articles")
             << u"empty"_s << QStringList{generate, dest, u"site"_s}
             << u"You don't have any KB articles to convert into webpages!"_s;
+        // The store and its fault are named.
+        QTest::newRow("damaged store")
+            << u"damaged"_s << QStringList{generate, dest, u"site"_s}
+            << u"Failed to get Knowledge Base Folder! Outlook's window does not show one; show "
+               u"it there, or create one with LorvoSetup. A store of the Outlook profile cannot "
+               u"be opened: The file PROFILE/Public Folders.pst is damaged"_s;
     }
 
     void refusesBadInput()
@@ -448,10 +455,13 @@ private slots:
         QFETCH(QString, setup);
         QFETCH(QStringList, arguments);
         QFETCH(QString, message);
+        message.replace(u"PROFILE"_s, QDir::toNativeSeparators(path(u"profile"_s)));
         if (setup == u"none"_s)
             QCOMPARE(run(QStringLiteral(LORVO_STORE_PROGRAM), {u"profile"_s, u"init"_s}).code, 0);
         else
-            QVERIFY(install(setup == u"examples"_s));
+            QVERIFY(install(setup != u"empty"_s));
+        if (setup == u"damaged"_s)
+            QVERIFY(QFile::resize(path(u"profile/Public Folders.pst"_s), 50000));
         QFile file(site() + u"/file.txt"_s);
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.close();
@@ -573,6 +583,51 @@ private slots:
             saved.insert(f.readAll());
         }
         QCOMPARE(saved, (QSet<QByteArray>{steps, queue}));
+    }
+
+    // A failure's report is printed whole: its reason does not fall off at the message box's 255
+    // characters.
+    void failureReportIsPrintedWhole()
+    {
+        QVERIFY(install());
+        QVERIFY(QDir().mkpath(site() + u"/index.htm"_s));
+        const Result r = archive({u"--generate"_s, u"--destination"_s, site()});
+        QCOMPARE(r.code, 1);
+        const QString index = QDir::toNativeSeparators(site() + u"/index.htm"_s);
+        QVERIFY2(r.err.contains(u"The system error message was: :\nPermission denied: "_s + index +
+                                u"\n#70\n\nSub routine : fncWriteTOC \nError on line: 10"_s),
+                 qPrintable(r.err));
+    }
+
+    // An article whose page cannot be written is left out of a site that is written all the same;
+    // a destination another run is publishing to is left alone.
+    void leftOutArticlesAndBusyDestination()
+    {
+        QVERIFY(install());
+        const QList<Article> articles = templateArticles();
+        const QString blocked = articles.first().subject;
+        QVERIFY(!blocked.contains(QRegularExpression(u"[\\\\/?*:\"<>|]"_s)));
+        QVERIFY(QDir().mkpath(site() + u'/' + blocked + u".htm"_s));
+        Result r = archive({u"--generate"_s, u"--destination"_s, site(), u"--group"_s, u"none"_s});
+        QCOMPARE(r.code, 1);
+        QCOMPARE(r.out, QDir::toNativeSeparators(site() + u"/index.htm"_s) + u'\n');
+        QVERIFY2(
+            r.err.contains(u"LorvoArchive: left out '"_s + blocked + u"': Permission denied"_s),
+            qPrintable(r.err));
+        const QString toc = readPage(site() + u"/index.htm"_s);
+        QVERIFY(!toc.contains(u"'>"_s + escaped(blocked) + u"</a>"_s));
+        QVERIFY(toc.contains(u"'>"_s + escaped(articles.last().subject) + u"</a>"_s));
+        QCOMPARE(checkSite(site()).size(), articles.size() - 1);
+
+        // Another run holds the destination.
+        QVERIFY(QDir().mkpath(path(u"busy"_s)));
+        QLockFile lock(path(u"busy/.LorvoArchive.lock"_s));
+        QVERIFY(lock.tryLock());
+        r = archive({u"--generate"_s, u"--destination"_s, path(u"busy"_s)});
+        QCOMPARE(r.code, 1);
+        QVERIFY2(r.err.contains(u"is publishing to this folder"_s), qPrintable(r.err));
+        QCOMPARE(QDir(path(u"busy"_s)).entryList(QDir::AllEntries | QDir::NoDotAndDotDot),
+                 QStringList());
     }
 
     void helpNamesTheCommandLine()

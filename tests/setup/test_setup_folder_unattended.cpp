@@ -102,11 +102,27 @@ void TestSetupFolder::unattendedDialogsAnswerFromCommandLine()
     UnattendedDialogs asked(err, allPublic(), u"KB"_s);
     errText.clear();
     QVERIFY(FolderFixture::ends([&] {
-        asked.messageBox({u"First line\r\nSecond line"_s, u"Lorvo for Outlook"_s, Buttons::YesNo,
-                          Icon::Question, nullptr});
+        asked.messageBox({u"First line\r\nSecond line"_s,
+                          u"Lorvo for Outlook"_s,
+                          Buttons::YesNo,
+                          Icon::Question,
+                          nullptr,
+                          {}});
     }));
     QVERIFY(asked.failed());
     QVERIFY2(errText.contains(u"Lorvo for Outlook: First line\nSecond line"_s),
+             qPrintable(errText));
+
+    // A report the box shows only the beginning of is printed whole, its reason included.
+    UnattendedDialogs report(err, allPublic(), u"KB"_s);
+    errText.clear();
+    QVERIFY(FolderFixture::ends([&] {
+        report.messageBox({u"This error has occured"_s, u"Lorvo for Outlook"_s, Buttons::YesNo,
+                           Icon::None, nullptr,
+                           u"This error has occured: No space left on device"_s});
+    }));
+    QVERIFY2(errText.contains(u"Lorvo for Outlook: This error has occured: No space left on "
+                              "device"_s),
              qPrintable(errText));
 
     UnattendedDialogs wrong(err, allPublic() + u"\\Nope"_s, u"KB"_s);
