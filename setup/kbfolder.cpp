@@ -200,6 +200,12 @@ void ModMain::subInstallLanguagetoOutlook()
                         exitAtUsersWish();
                     continue;
                 }
+                // Outlook takes the name, but no folder path can address a folder of that name
+                // (the backslash separates folders), so neither the setup nor a repair finds it.
+                if (const QString problem = fncFolderNameProblem(name); !problem.isEmpty()) {
+                    session.subAssistantMessage(session.goOutlook, problem);
+                    continue;
+                }
                 t.at(70);
                 const auto [existing, position] = subfolderNamed(parent, name);
                 if (existing) {
@@ -299,6 +305,15 @@ void ModMain::subInstallLanguagetoOutlook()
         });
         return;
     }
+}
+
+QString ModMain::fncFolderNameProblem(const QString& name)
+{
+    if (!name.contains(u'\\'))
+        return {};
+    return u"A folder name cannot contain a backslash (\\): it separates the folders of a "
+           u"folder path."_s +
+           kCrLf + u"Please choose another name."_s;
 }
 
 bool ModMain::fncCheckHomepage(const QString& address)

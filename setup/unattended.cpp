@@ -160,6 +160,10 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
             return usage(u"--install-dir must not be empty"_s);
         if (parser.value(kName).isEmpty())
             return usage(u"--name must not be empty"_s);
+        if (const QString problem = ModMain::fncFolderNameProblem(parser.value(kName));
+            !problem.isEmpty())
+            return usage(u"--name '"_s + parser.value(kName) + u"': "_s +
+                         problem.section(u"\r\n"_s, 0, 0));
         request.installDir =
             QDir::toNativeSeparators(QFileInfo(parser.value(kInstallDir)).absoluteFilePath());
         request.folderPath = parser.value(kParent);

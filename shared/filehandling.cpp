@@ -33,9 +33,13 @@ template <class F> void runClearingCancel(Trap& trap, F&& body)
 
 QString fncClearEndSlash(const QString& path)
 {
-    if (path.endsWith(QLatin1Char('/')) || path.endsWith(QLatin1Char('\\')))
-        return path.chopped(1);
-    return path;
+    if (!path.endsWith(QLatin1Char('/')) && !path.endsWith(QLatin1Char('\\')))
+        return path;
+    // A root keeps its slash: "/" would become no path at all, "C:\\" the drive's current folder.
+    const QString cut = path.chopped(1);
+    if (cut.isEmpty() || (cut.size() == 2 && cut.at(1) == QLatin1Char(':')))
+        return path;
+    return cut;
 }
 
 FileHandling::FileHandling(Runtime& rt) : m_rt(rt) {}

@@ -11,7 +11,7 @@ namespace lorvo {
 class Runtime;
 class Shell;
 
-/// The path without one trailing "/" or "\".
+/// The path without one trailing "/" or "\"; a root ("/", "C:\") keeps it.
 QString fncClearEndSlash(const QString& path);
 
 class FileHandling

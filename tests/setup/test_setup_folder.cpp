@@ -441,6 +441,25 @@ void TestSetupFolder::nameOfBlanksIsAccepted()
     QCOMPARE(subjectsOf(f.tr.rt->session().goCurrentFolder), FolderFixture::exampleSubjects());
 }
 
+void TestSetupFolder::nameWithBackslashAsksAgain()
+{
+    FolderFixture f;
+    QVERIFY(f.putTemplates());
+    f.dialogs.answerPick(allPublic())
+        .answerInput(u"a\\b\\c"_s)
+        .answer(Answer::Ok)
+        .answerInput(u"KB"_s);
+    QVERIFY(!nextOnSettings(f, false));
+    const auto messages = f.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].text, u"A folder name cannot contain a backslash (\\): it separates the "
+                               u"folders of a folder path.\r\nPlease choose another name."_s);
+    QCOMPARE(inputs(f.dialogs), 2);
+    const QStringList names = subfolderNames(at(f.freshNameSpace(), allPublic()));
+    QVERIFY(names.contains(u"KB"_s));
+    QVERIFY(!names.contains(u"a\\b\\c"_s));
+}
+
 void TestSetupFolder::nameDifferingInCaseIsNew()
 {
     FolderFixture f;

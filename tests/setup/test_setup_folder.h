@@ -79,6 +79,7 @@ private Q_SLOTS:
     void emptyName_data();
     void emptyName();
     void nameOfBlanksIsAccepted();
+    void nameWithBackslashAsksAgain();
     void nameDifferingInCaseIsNew();
     void overwriteQuestion_data();
     void overwriteQuestion();

@@ -144,6 +144,10 @@ void TestSetupFolder::wrongArguments_data()
                              << u"needs --name"_s;
     QTest::newRow("empty name") << installArguments(u"/tmp/x"_s, allPublic(), QString())
                                 << u"--name must not be empty"_s;
+    // A folder of that name could not be found by its path: refused before anything is written.
+    QTest::newRow("name with a backslash")
+        << installArguments(u"/tmp/x"_s, allPublic(), u"a\\b\\c"_s)
+        << u"--name 'a\\b\\c': A folder name cannot contain a backslash"_s;
     QTest::newRow("repair with install options")
         << QStringList{u"--unattended"_s, u"--repair"_s, allPublic(), u"--name"_s, u"KB"_s}
         << u"--repair does not go with --name"_s;

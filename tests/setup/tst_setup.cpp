@@ -61,6 +61,7 @@ private Q_SLOTS:
     void carriedFilesAreTheBuiltOnes();
     void installsIntoNewFolder();
     void installsIntoExistingFolderKeepingOtherFiles();
+    void rootFolderIsAFolder();
     void trailingSeparatorMakesNoDifference_data();
     void trailingSeparatorMakesNoDifference();
     void unusablePathSendsBackToFolderPage_data();
@@ -247,6 +248,19 @@ void SetupTest::withoutWritePermissionSendsBackToFolderPage()
              QByteArray("earlier program"));
     if (writtenBefore < 4)
         QCOMPARE(fileBytes(folder + u"/LorvoFilled.pst"_s), QByteArray("earlier store"));
+}
+
+void SetupTest::rootFolderIsAFolder()
+{
+    // Writing into the root goes as far as the system lets it (here: not at all); the folder is
+    // not called invalid.
+    Harness h;
+    h.t.fs.failBelow(QDir::rootPath(), err::PermissionDenied);
+    QVERIFY(!h.install(QDir::rootPath()));
+    const auto messages = h.t.dialogs.messages();
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages[0].title, u"Write Permission"_s);
+    QCOMPARE(h.main().state.gstrInstallPath, QDir::rootPath());
 }
 
 void SetupTest::otherWriteFailureIsReportedAndEnds()

@@ -618,7 +618,9 @@ void TestShared::clearEndSlash_data()
     QTest::newRow("slash") << u"/tmp/x/"_s << u"/tmp/x"_s;
     QTest::newRow("none") << u"/tmp/x"_s << u"/tmp/x"_s;
     QTest::newRow("empty") << QString() << QString();
-    QTest::newRow("root") << u"/"_s << QString();
+    // A root keeps its slash, or it would name no folder (or the drive's current one).
+    QTest::newRow("root") << u"/"_s << u"/"_s;
+    QTest::newRow("drive root") << u"C:\\"_s << u"C:\\"_s;
 }
 
 void TestShared::clearEndSlash()

@@ -32,7 +32,9 @@ bool isAtOrBelow(const QString& path, const QString& prefix)
 {
     const QString p = QDir::cleanPath(QDir::fromNativeSeparators(path));
     const QString root = QDir::cleanPath(QDir::fromNativeSeparators(prefix));
-    return p == root || p.startsWith(root + QLatin1Char('/'));
+    // A root ("/") ends with its separator already.
+    return p == root ||
+           p.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
 }
 
 } // namespace
