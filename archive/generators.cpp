@@ -207,7 +207,8 @@ public:
     outlook::ItemPtr find(const QString& entryId)
     {
         outlook::ItemPtr item;
-        ignoreErrors([&] { item = m_rt.session().goNameSpace->GetItemFromID(entryId, m_storeId); });
+        if (const outlook::NameSpacePtr ns = m_rt.session().goNameSpace)
+            ignoreErrors([&] { item = ns->GetItemFromID(entryId, m_storeId); });
         return item;
     }
 

@@ -194,6 +194,10 @@ public:
     void setProgress(int) override {}
     void endProgress() override {}
     QObject* ownerWindow() override { return nullptr; }
+    void reportLeftOut(const QList<archive::LeftOutArticle>& articles) override
+    {
+        std::fprintf(stderr, "%lld articles left out\n", static_cast<long long>(articles.size()));
+    }
 };
 
 // Child process: runs one generator over the store into destination and prints its figures.

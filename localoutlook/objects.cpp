@@ -185,11 +185,8 @@ class ItemImpl final : public outlook::Item
 public:
     ItemImpl(std::shared_ptr<Store> store, qint64 id) : m_store(std::move(store)), m_id(id) {}
 
-    QString EntryID() override
-    {
-        record();
-        return itemEntryId(m_store->storeId(), m_id);
-    }
+    // Known without reading the item: a folder scan asks it of every item.
+    QString EntryID() override { return itemEntryId(m_store->storeId(), m_id); }
     QString MessageClass() override { return record().messageClass; }
     QString Subject() override { return record().subject; }
     QString HTMLBody() override { return htmlBodyOf(record()); }
@@ -591,7 +588,7 @@ public:
         if (!store)
             throw Error(errc::NotFound, u"The item \"%1\" could not be found."_s.arg(entryId));
         auto item = std::make_shared<ItemImpl>(store, id);
-        item->EntryID(); // raises when the item was deleted
+        item->MessageClass(); // reads the item: raises when it was deleted
         return item;
     }
 
