@@ -292,7 +292,7 @@ public:
             }
             if (m_search)
                 body = loaded;
-            return linkInlinePictures(m_rt, item, loaded, destination, p.folder);
+            return linkInlinePictures(m_rt, item, loaded, destination, p.folder, m_work->path());
         };
         bool written = false;
         // A page of this name (in any letter case) stays as it is when overwriting is off.
@@ -371,19 +371,6 @@ private:
     {
         m_host.setGenerateCaption(u"Generate"_s);
         m_rt.msgBox(message, Buttons::Ok, Icon::Information, {}, m_host.ownerWindow());
-    }
-
-    // The article's body read again from its item, found by its identity: an item deleted
-    // meanwhile leaves its article out rather than giving its page an empty or another's body.
-    QString body(const QString& entryId)
-    {
-        const outlook::ItemPtr item = find(entryId);
-        if (!item)
-            throw Error(err::FileNotFound,
-                        u"The article was deleted or moved while the pages were written."_s);
-        QString text;
-        ignoreErrors([&] { text = m_s.safeItem.getSafeHTMLBody(item); });
-        return text;
     }
 
     QString pageKey(const QString& path) const

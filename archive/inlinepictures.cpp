@@ -63,7 +63,7 @@ bool mayHaveInlinePictures(const QString& body)
 }
 
 QString linkInlinePictures(Runtime& rt, const outlook::ItemPtr& item, const QString& body,
-                           const QString& destination, qint32 number)
+                           const QString& destination, qint32 number, const QString& workingFolder)
 {
     if (!item || !mayHaveInlinePictures(body))
         return body;
@@ -75,7 +75,7 @@ QString linkInlinePictures(Runtime& rt, const outlook::ItemPtr& item, const QStr
     const QString n = QString::number(number);
     const QString folderName = n + u"_files"_s;
     const QString folder = destination + u'/' + folderName;
-    const QString working = folder + u"/inline.tmp"_s;
+    const QString working = workingFolder + u"/inline.tmp"_s;
     // After the pictures the word processor wrote for this body.
     int last = 0;
     const QRegularExpression written(QRegularExpression::escape(folderName) +

@@ -21,8 +21,9 @@ bool mayHaveInlinePictures(const QString& body);
 /// by its content ID pointing to a copy of that attachment, written as
 /// destination/n_files/imageNNN.ext (numbered after the pictures the body links there already).
 /// A reference no attachment answers, or whose picture cannot be written, stays as it is; errors
-/// are ignored. The item's attachment list is not touched.
+/// are ignored. The item's attachment list is not touched. Each attachment is first saved under a
+/// working name in workingFolder (the run's, where a killed run's leftovers are cleared).
 QString linkInlinePictures(Runtime& rt, const outlook::ItemPtr& item, const QString& body,
-                           const QString& destination, qint32 number);
+                           const QString& destination, qint32 number, const QString& workingFolder);
 
 } // namespace lorvo::archive
