@@ -4,6 +4,7 @@
 #include "shared/filesystem.h"
 
 #include <QDir>
+#include <filesystem>
 
 using namespace Qt::StringLiterals;
 
@@ -75,8 +76,17 @@ void WorkingFolder::moveFilesBeside(const QString& name)
     const QString to = m_destination + u'/' + folderName;
     if (!m_fs.folderExists(to))
         m_fs.createFolder(to);
-    for (const QString& file : QDir(from).entryList(QDir::Files | QDir::Hidden))
-        m_fs.writeFile(to + u'/' + file, m_fs.readFile(from + u'/' + file));
+    // Renamed, not copied: the working folder lies on the destination's file system.
+    for (const QString& file : QDir(from).entryList(QDir::Files | QDir::Hidden)) {
+        const QString source = from + u'/' + file;
+        const QString target = to + u'/' + file;
+        std::error_code error;
+        std::filesystem::rename(std::filesystem::path(source.toStdU16String()),
+                                std::filesystem::path(target.toStdU16String()), error);
+        if (error)
+            throw Error(err::PathFileAccess,
+                        u"Path/File access error: "_s + QDir::toNativeSeparators(target));
+    }
     m_fs.deleteFolder(from, true);
 }
 

@@ -81,13 +81,21 @@ const QString kArticleClass = u"IPM.Post.HelpdeskKBArticle"_s;
 const QString kProblemType = u"Problem Type"_s;
 const QString kProblemCategory = u"Problem Category"_s;
 
+// Where an item was seen and what it is: it is found again by its identity, first at the
+// position where it was seen (cheap where nothing moved), else by asking the store for it.
+struct ItemRef
+{
+    int index = 0;   // the item's position in the folder when it was read
+    QString entryId; // its identity
+};
+
 // An article between the moment its item was read and the moment its page is written. The body
 // is read only when the page is written (unless the conversion gave one), so that a run holds
 // the bodies of the pages it is writing, not of every article it has seen.
 struct PendingArticle
 {
     cArticle article;
-    QString entryId;      // the item's identity, to find it again when its page is written
+    ItemRef item;         // its item, to read its body again when its page is written
     qint32 folder = 0;    // the number of its attachment folder (n_files)
     bool hasBody = false; // article.Body holds the converted body
     bool keep = false;    // no page exists at its path, or overwriting is on
@@ -203,20 +211,29 @@ public:
         return item;
     }
 
-    // The item of that identity, or null when it was deleted or moved meanwhile.
-    outlook::ItemPtr find(const QString& entryId)
+    // The item seen there, or null when it was deleted or moved meanwhile: never another item
+    // that took its position.
+    outlook::ItemPtr find(const ItemRef& ref)
     {
-        outlook::ItemPtr item;
+        outlook::ItemPtr item = fetch(ref.index);
+        // Still there when it can be read (what was read is kept for what follows).
+        bool same = false;
+        ignoreErrors([&] {
+            same = item && item->EntryID() == ref.entryId && !item->MessageClass().isNull();
+        });
+        if (same)
+            return item;
+        item.reset();
         if (const outlook::NameSpacePtr ns = m_rt.session().goNameSpace)
-            ignoreErrors([&] { item = ns->GetItemFromID(entryId, m_storeId); });
+            ignoreErrors([&] { item = ns->GetItemFromID(ref.entryId, m_storeId); });
         return item;
     }
 
-    static QString identity(const outlook::ItemPtr& item)
+    static ItemRef refer(const outlook::ItemPtr& item, int index)
     {
-        QString entryId;
-        ignoreErrors([&] { entryId = item->EntryID(); });
-        return entryId;
+        ItemRef ref{index, {}};
+        ignoreErrors([&] { ref.entryId = item->EntryID(); });
+        return ref;
     }
 
     QString field(const outlook::ItemPtr& item, const QString& name)
@@ -231,12 +248,11 @@ public:
     // One article's record, page path, keep decision and attachment folder; with attachments
     // included the body of an article whose page is written is converted and its attachments
     // are saved.
-    PendingArticle prepare(const outlook::ItemPtr& item, const QString& entryId,
-                           qint32 articleNumber, const QString& problemType,
-                           const QString& problemCategory)
+    PendingArticle prepare(const outlook::ItemPtr& item, const ItemRef& ref, qint32 articleNumber,
+                           const QString& problemType, const QString& problemCategory)
     {
         PendingArticle p;
-        p.entryId = entryId;
+        p.item = ref;
         cArticle& a = p.article;
         ignoreErrors([&] { a.Subject = item->Subject().trimmed(); });
         ignoreErrors([&] { p.modified = item->LastModificationTime(); });
@@ -244,7 +260,7 @@ public:
         a.ProblemCategory = problemCategory;
         ignoreErrors([&] {
             const QString name =
-                fncPageName(options.namingScheme, a.Subject, articleNumber, entryId);
+                fncPageName(options.namingScheme, a.Subject, articleNumber, ref.entryId);
             a.strWebPagePath = fncPagePath(destination, name);
         });
         ignoreErrors([&] { p.keep = options.overwrite == 1 || !pageExists(a.strWebPagePath); });
@@ -281,7 +297,7 @@ public:
             QString loaded = p.article.Body;
             outlook::ItemPtr item;
             if (!p.hasBody || mayHaveInlinePictures(loaded))
-                item = find(p.entryId);
+                item = find(p.item);
             if (!p.hasBody) {
                 // Found again by its identity: an item deleted meanwhile leaves its article out
                 // rather than giving its page an empty body, or another article's.
@@ -455,7 +471,7 @@ void FlatGenerator::generate(GenerationHost& host)
             const qint32 n = run.nextNumber();
             host.setProgress(++progress);
             PendingArticle p =
-                run.prepare(item, ArticleRun::identity(item), n, run.field(item, kProblemType),
+                run.prepare(item, ArticleRun::refer(item, i), n, run.field(item, kProblemType),
                             run.field(item, kProblemCategory));
             if (p.keep) {
                 const QString subject = p.article.Subject;
@@ -480,7 +496,7 @@ namespace {
 // What the outline's passes need of one item of the folder, read once per run.
 struct ScannedItem
 {
-    QString entryId;   // the item's identity, to find it again in its pass
+    ItemRef item;      // the item, to find it again in its pass
     int ordinal = 0;   // position among the items a pass examines
     QString problemType;
     QString problemCategory;
@@ -510,7 +526,7 @@ FolderScan scanFolder(ArticleRun& run, int count)
         if (!item)
             continue;
         ScannedItem s;
-        s.entryId = ArticleRun::identity(item);
+        s.item = ArticleRun::refer(item, i);
         s.ordinal = scan.examined++;
         s.problemType = run.field(item, kProblemType);
         s.problemCategory = run.field(item, kProblemCategory);
@@ -596,13 +612,13 @@ void OutlineGenerator::generate(GenerationHost& host)
                     m_services.rt.files().fncCreateDic<PendingArticle>();
                 const auto matches = scan->byPair.value(pairKey(category.text, typeText));
                 for (const ScannedItem& s : matches) {
-                    t.step(70, u"Reading item "_s + s.entryId);
-                    const outlook::ItemPtr item = run.find(s.entryId);
+                    t.step(70, u"Reading item "_s + QString::number(s.item.index));
+                    const outlook::ItemPtr item = run.find(s.item);
                     if (!item)
                         continue;
                     const qint32 n = qint32(base + s.ordinal + 1);
                     PendingArticle p =
-                        run.prepare(item, s.entryId, n, s.problemType, s.problemCategory);
+                        run.prepare(item, s.item, n, s.problemType, s.problemCategory);
                     if (categoryPending) {
                         run.write(categoryHeader);
                         categoryPending = false;
