@@ -5,6 +5,7 @@
 #include "setup/modmain.h"
 #include "shared/errorhandling.h"
 #include "shared/outlooksession.h"
+#include "shared/text.h"
 
 #include <QSet>
 #include <QStringList>
@@ -14,8 +15,6 @@ using namespace Qt::StringLiterals;
 namespace lorvo::setup {
 
 namespace {
-
-const QString kCrLf = u"\r\n"_s;
 
 // The top folder's name in both template stores; the template folder is its second subfolder.
 const QString kTemplateTop = u"LorvoFilled"_s;

@@ -3,6 +3,7 @@
 #include "setup/wizard.h"
 #include "shared/outlooksession.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -163,7 +164,7 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
         if (const QString problem = ModMain::fncFolderNameProblem(parser.value(kName));
             !problem.isEmpty())
             return usage(u"--name '"_s + parser.value(kName) + u"': "_s +
-                         problem.section(u"\r\n"_s, 0, 0));
+                         problem.section(kCrLf, 0, 0));
         request.installDir =
             QDir::toNativeSeparators(QFileInfo(parser.value(kInstallDir)).absoluteFilePath());
         request.folderPath = parser.value(kParent);

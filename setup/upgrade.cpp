@@ -4,6 +4,7 @@
 #include "setup/modmain.h"
 #include "shared/errorhandling.h"
 #include "shared/outlooksession.h"
+#include "shared/text.h"
 
 #include <QDir>
 #include <QStringList>
@@ -13,8 +14,6 @@ using namespace Qt::StringLiterals;
 namespace lorvo::setup {
 
 namespace {
-
-const QString kCrLf = u"\r\n"_s;
 
 // A knowledge-base folder is known by its home page alone, in any letter case.
 bool isKnowledgeBaseAddress(const QString& address)

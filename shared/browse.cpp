@@ -2,25 +2,27 @@
 
 #include "shared/filehandling.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo {
 
 QString browserFromCommand(const QString& command)
 {
-    if (command.startsWith(QLatin1Char('"'))) {
-        const qsizetype closing = command.indexOf(QLatin1Char('"'), 1);
+    if (command.startsWith(u'"')) {
+        const qsizetype closing = command.indexOf(u'"', 1);
         if (closing > 0)
             return command.mid(1, closing - 1);
     }
     // Either separator: the command may come from this platform's desktop settings.
-    const qsizetype lastSeparator =
-        std::max(command.lastIndexOf(QLatin1Char('\\')), command.lastIndexOf(QLatin1Char('/')));
+    const qsizetype lastSeparator = std::max(command.lastIndexOf(u'\\'), command.lastIndexOf(u'/'));
     if (lastSeparator >= 0) {
-        const qsizetype blank = command.indexOf(QLatin1Char(' '), lastSeparator);
+        const qsizetype blank = command.indexOf(u' ', lastSeparator);
         if (blank >= 0)
             return command.left(blank);
     }
@@ -39,7 +41,7 @@ BrowserHelpers::BrowserHelpers(Runtime& rt) : m_rt(rt) {}
 
 void BrowserHelpers::subOpenUrl(const QString& address, bool useBrowser)
 {
-    Trap trap(m_rt, QStringLiteral("modAPI.subOpenUrl"));
+    Trap trap(m_rt, u"modAPI.subOpenUrl"_s);
     trap.run([&] {
         trap.at(10);
         if (!useBrowser) {
@@ -47,14 +49,13 @@ void BrowserHelpers::subOpenUrl(const QString& address, bool useBrowser)
             return;
         }
         trap.at(20);
-        m_rt.shell().run(QLatin1Char('"') + GetBrowser() + QStringLiteral("\" ") + address,
-                         WindowStyle::Normal);
+        m_rt.shell().run(u'"' + GetBrowser() + u"\" "_s + address, WindowStyle::Normal);
     });
 }
 
 int BrowserHelpers::OpenDoc(const QString& path)
 {
-    Trap trap(m_rt, QStringLiteral("modAPI.OpenDoc"));
+    Trap trap(m_rt, u"modAPI.OpenDoc"_s);
     return trap.run([&] {
         trap.at(10);
         return m_rt.shell().open(path, WindowStyle::Normal);
@@ -63,7 +64,7 @@ int BrowserHelpers::OpenDoc(const QString& path)
 
 QString BrowserHelpers::GetBrowser()
 {
-    Trap trap(m_rt, QStringLiteral("modAPI.GetBrowser"));
+    Trap trap(m_rt, u"modAPI.GetBrowser"_s);
     return trap.run([&] {
         trap.at(10);
         if (m_browser.isEmpty())
@@ -77,9 +78,9 @@ FolderBrowser::FolderBrowser(Runtime& rt) : m_rt(rt) {}
 QString FolderBrowser::Folder_Browse(QObject* owner, const QString& title, qint32 extraFlags)
 {
     constexpr qint32 validateTypedNames = 32;
-    Trap trap(m_rt, QStringLiteral("modBrowseForFolder.Folder_Browse"));
+    Trap trap(m_rt, u"modBrowseForFolder.Folder_Browse"_s);
     return trap.run([&] {
-        trap.step(10, QStringLiteral("Calling the Folder for Browse dialog"));
+        trap.step(10, u"Calling the Folder for Browse dialog"_s);
         FolderBrowseRequest request;
         request.title = title;
         request.startFolder = startFolder;
@@ -89,7 +90,7 @@ QString FolderBrowser::Folder_Browse(QObject* owner, const QString& title, qint3
             return onTypedNameInvalid(current, typed);
         };
         const QString chosen = m_rt.dialogs().browseForFolder(request);
-        trap.step(20, QStringLiteral("Returning selected folder from the Browse dialog"));
+        trap.step(20, u"Returning selected folder from the Browse dialog"_s);
         if (chosen.isEmpty())
             return QString();
         const QString name = QFileInfo(QDir::cleanPath(chosen)).fileName();
@@ -103,10 +104,9 @@ std::optional<QString> FolderBrowser::onTypedNameInvalid(const QString& currentF
 {
     Answer answer = Answer::No;
     ignoreErrors([&] {
-        answer =
-            m_rt.msgBox(QStringLiteral("The Path You Typed Does Not Exist!") +
-                            QStringLiteral("\r\n") + QStringLiteral("Would you like to create it?"),
-                        Buttons::YesNo, Icon::Question);
+        answer = m_rt.msgBox(u"The Path You Typed Does Not Exist!"_s + kCrLf +
+                                 u"Would you like to create it?"_s,
+                             Buttons::YesNo, Icon::Question);
     });
     if (answer != Answer::Yes)
         return currentFolder;

@@ -1,6 +1,7 @@
 #include "shared/commandline.h"
 
 #include "shared/error.h"
+#include "shared/text.h"
 
 #include <QTextStream>
 
@@ -13,7 +14,7 @@ namespace {
 // Message texts carry Windows line ends; a terminal and a log want plain ones.
 QString asLines(QString text)
 {
-    return text.replace(u"\r\n"_s, u"\n"_s);
+    return text.replace(kCrLf, u"\n"_s);
 }
 
 } // namespace

@@ -3,26 +3,39 @@
 #include "shared/filehandling.h"
 #include "shared/outlooksession.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QLocale>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo {
 
 namespace {
 
-const auto kCrLf = QStringLiteral("\r\n");
 // The message box never shows more of the report; the e-mail carries all of it.
 constexpr qsizetype kMaxBoxText = 255;
+
+// The error report is the defined text, kept letter for letter: the colon doubled as " :" after
+// the first two captions, the blank after the procedure's name, "occured" and the doubled
+// question mark are intended. Support staff know the report in this form.
+// %1 step text, %2 description, %3 number, %4 procedure, %5 line.
+const QString kReport = u"This error has occured: :\r\n%1\r\n\r\n"
+                        u"The system error message was: :\r\n%2\r\n#%3\r\n\r\n"
+                        u"Sub routine : %4 \r\nError on line: %5"_s;
+// The box around it: %1 program title, %2 operating system, %3 a rule of 70 dashes, %4 the report.
+const QString kReportBox = u"There has been an error in this application. %1 (%2)\r\n%3\r\n\r\n"
+                           u"%4\r\n\r\nWould you like to send an e-mail with an error report??"_s;
 
 } // namespace
 
 ErrorHandling::ErrorHandling(Runtime& rt) : m_rt(rt)
 {
     // Off in normal runs; support staff switch it on for one run with LORVO_LOG=1.
-    blnLogging = qEnvironmentVariable("LORVO_LOG") == QStringLiteral("1");
+    blnLogging = qEnvironmentVariable("LORVO_LOG") == u"1"_s;
 }
 
 void ErrorHandling::setStrErrorMessage(const QString& text)
@@ -36,21 +49,10 @@ void ErrorHandling::subHandleError(const QString& message, qint32 number, int li
                                    const QString& procedure)
 {
     if (!m_inErrorHandler) {
-        const QString headline = QStringLiteral("There has been an error in this application. ") +
-                                 productTitle() + QStringLiteral(" (") + fncGetOS() +
-                                 QStringLiteral(")") + kCrLf + QString(70, QLatin1Char('-')) +
-                                 kCrLf + kCrLf;
-        m_errorText = QStringLiteral("This error has occured:") + QStringLiteral(" :") + kCrLf +
-                      m_step + kCrLf + kCrLf + QStringLiteral("The system error message was:") +
-                      QStringLiteral(" :") + kCrLf + message + kCrLf + QStringLiteral("#") +
-                      QString::number(number) + kCrLf + kCrLf + QStringLiteral("Sub routine") +
-                      QStringLiteral(" : ") + procedure + QStringLiteral(" ") + kCrLf +
-                      QStringLiteral("Error on line") + QStringLiteral(": ") +
-                      QString::number(line);
+        m_errorText =
+            kReport.arg(m_step, message, QString::number(number), procedure, QString::number(line));
         const QString dialogText =
-            headline + m_errorText + kCrLf + kCrLf +
-            QStringLiteral("Would you like to send an e-mail with an error report?") +
-            QStringLiteral("?");
+            kReportBox.arg(productTitle(), fncGetOS(), QString(70, u'-'), m_errorText);
         m_inErrorHandler = true;
 
         Answer answer = Answer::No;
@@ -69,7 +71,7 @@ void ErrorHandling::subHandleError(const QString& message, qint32 number, int li
                 session.subConnectOutlook(outlook::olFolderInbox);
             QString version;
             ignoreErrors([&] { version = session.goOutlook->Version(); });
-            m_errorText += kCrLf + QStringLiteral("Outlook Version: ") + version + kCrLf;
+            m_errorText += kCrLf + u"Outlook Version: "_s + version + kCrLf;
             subSendErrorMail();
         }
     }
@@ -81,20 +83,20 @@ void ErrorHandling::subSendErrorMail()
     const bool sent = ignoreErrors([&] {
         const outlook::ApplicationPtr app = m_rt.session().goOutlook;
         if (!app)
-            throw Error(err::ObjectNotSet, QStringLiteral("Object variable not set"));
+            throw Error(err::ObjectNotSet, u"Object variable not set"_s);
         outlook::MailItemPtr mail = app->CreateItem(outlook::olMailItem);
         if (!mail)
-            throw Error(err::ObjectNotSet, QStringLiteral("Object variable not set"));
+            throw Error(err::ObjectNotSet, u"Object variable not set"_s);
         mail->SetTo(supportAddress());
-        mail->SetSubject(QStringLiteral("Error in ") + productTitle() + QStringLiteral(" ") +
-                         fncAppVersion() + QStringLiteral(" (") + fncGetOS() + QStringLiteral(")"));
+        mail->SetSubject(u"Error in "_s + productTitle() + u" "_s + fncAppVersion() + u" ("_s +
+                         fncGetOS() + u")"_s);
         mail->SetBody(m_errorText);
         mail->Save();
         mail->Display();
     });
     if (!sent) {
         ignoreErrors([&] {
-            m_rt.msgBox(QStringLiteral("Failed to send error email using MS Outlook!"), Buttons::Ok,
+            m_rt.msgBox(u"Failed to send error email using MS Outlook!"_s, Buttons::Ok,
                         Icon::Critical, productTitle());
         });
     }
@@ -113,9 +115,9 @@ void ErrorHandling::subLog(const QString& text)
         if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
             return;
         const QString line =
-            productTitle() + QLatin1Char('\t') +
-            QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat) +
-            QLatin1Char('\t') + text + kCrLf;
+            productTitle() + u'\t' +
+            QLocale::system().toString(QDateTime::currentDateTime(), QLocale::ShortFormat) + u'\t' +
+            text + kCrLf;
         file.write(line.toLocal8Bit());
     });
 }
@@ -130,8 +132,8 @@ QString ErrorHandling::fncGetLogFolder()
         const QString documents = files.fncGetSpecialFolderPath(CSIDL_PERSONAL, 0);
         if (documents.isEmpty())
             return;
-        const QString candidate = fncClearEndSlash(documents) + QDir::separator() +
-                                  QStringLiteral("Tervane") + QDir::separator();
+        const QString candidate =
+            fncClearEndSlash(documents) + QDir::separator() + u"Tervane"_s + QDir::separator();
         if (!m_rt.fs().folderExists(candidate))
             m_rt.fs().createFolder(candidate);
         folder = candidate;
@@ -144,7 +146,7 @@ QString ErrorHandling::fncGetLogFile()
     const QString folder = fncGetLogFolder();
     if (folder.isEmpty())
         return {};
-    return folder + productTitle() + QStringLiteral("_log.txt");
+    return folder + productTitle() + u"_log.txt"_s;
 }
 
 QString ErrorHandling::fncGetOS()
@@ -152,16 +154,15 @@ QString ErrorHandling::fncGetOS()
     const OsVersion os = m_rt.platform().osVersion();
     switch (os.platformId) {
     case 2:
-        return QStringLiteral("Windows NT ") + QString::number(os.major) + QLatin1Char('.') +
-               QString::number(os.minor);
+        return u"Windows NT "_s + QString::number(os.major) + u'.' + QString::number(os.minor);
     case 1:
         switch (os.minor) {
         case 0:
-            return QStringLiteral("Windows 95");
+            return u"Windows 95"_s;
         case 10:
-            return QStringLiteral("Windows 98");
+            return u"Windows 98"_s;
         case 90:
-            return QStringLiteral("Windows Me");
+            return u"Windows Me"_s;
         default:
             return {};
         }
@@ -173,8 +174,7 @@ QString ErrorHandling::fncGetOS()
 QString ErrorHandling::fncAppVersion()
 {
     Platform& p = m_rt.platform();
-    return QString::number(p.versionMajor()) + QLatin1Char('.') +
-           QString::number(p.versionMinor()) + QLatin1Char('.') +
+    return QString::number(p.versionMajor()) + u'.' + QString::number(p.versionMinor()) + u'.' +
            QString::number(p.versionRevision());
 }
 

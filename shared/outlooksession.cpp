@@ -3,6 +3,7 @@
 #include "shared/errorhandling.h"
 #include "shared/filehandling.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 #include <QDateTime>
 #include <QMetaObject>
@@ -10,11 +11,11 @@
 #include <cmath>
 #include <optional>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo {
 
 namespace {
-
-const auto kCrLf = QStringLiteral("\r\n");
 
 bool isNumeric(const QVariant& value)
 {
@@ -60,7 +61,7 @@ std::optional<int> toInteger(const QVariant& value)
 QString textOf(const QVariant& value)
 {
     if (value.metaType().id() == QMetaType::Bool)
-        return value.toBool() ? QStringLiteral("True") : QStringLiteral("False");
+        return value.toBool() ? u"True"_s : u"False"_s;
     return value.toString();
 }
 
@@ -69,9 +70,9 @@ std::optional<bool> booleanOf(const QVariant& value)
     if (isNumeric(value))
         return numberOf(value) != 0.0;
     const QString text = value.toString().trimmed();
-    if (text.compare(QStringLiteral("True"), Qt::CaseInsensitive) == 0)
+    if (text.compare(u"True"_s, Qt::CaseInsensitive) == 0)
         return true;
-    if (text.compare(QStringLiteral("False"), Qt::CaseInsensitive) == 0)
+    if (text.compare(u"False"_s, Qt::CaseInsensitive) == 0)
         return false;
     return std::nullopt;
 }
@@ -114,11 +115,11 @@ void OutlookSession::subConnectOutlook(qint32 defaultFolder)
     ignoreErrors([&] { app = provider.GetRunning(); });
     const QString classNames[] = {
         QString(),
-        QStringLiteral("Outlook.Application.12"),
-        QStringLiteral("Outlook.Application.11"),
-        QStringLiteral("Outlook.Application.10"),
-        QStringLiteral("Outlook.Application.9"),
-        QStringLiteral("Outlook.Application"),
+        u"Outlook.Application.12"_s,
+        u"Outlook.Application.11"_s,
+        u"Outlook.Application.10"_s,
+        u"Outlook.Application.9"_s,
+        u"Outlook.Application"_s,
     };
     for (const QString& className : classNames) {
         if (app)
@@ -126,8 +127,7 @@ void OutlookSession::subConnectOutlook(qint32 defaultFolder)
         ignoreErrors([&] { app = provider.Create(className); });
     }
     if (!app) {
-        m_rt.msgBox(
-            QStringLiteral("Please start Outlook manually before you execute this application!"));
+        m_rt.msgBox(u"Please start Outlook manually before you execute this application!"_s);
         subEndApplication();
     }
     goOutlook = app;
@@ -135,12 +135,12 @@ void OutlookSession::subConnectOutlook(qint32 defaultFolder)
     qint16 version = 0;
     ignoreErrors([&] { version = OutlookVersion(); });
     if (version <= 8) {
-        m_rt.msgBox(QStringLiteral("You need Outlook 2000 or later to run this application.") +
-                        kCrLf + QString::number(version),
+        m_rt.msgBox(u"You need Outlook 2000 or later to run this application."_s + kCrLf +
+                        QString::number(version),
                     Buttons::Ok, Icon::Critical, productTitle());
         subEndApplication();
     }
-    ignoreErrors([&] { goNameSpace = goOutlook->GetNamespace(QStringLiteral("MAPI")); });
+    ignoreErrors([&] { goNameSpace = goOutlook->GetNamespace(u"MAPI"_s); });
 
     ignoreErrors([&] {
         if (goOutlook->ActiveExplorer())
@@ -157,7 +157,7 @@ void OutlookSession::subConnectOutlook(qint32 defaultFolder)
 
 qint16 OutlookSession::OutlookVersion()
 {
-    m_rt.setStep(QStringLiteral("modOutlookCode.OutlookVersion"));
+    m_rt.setStep(u"modOutlookCode.OutlookVersion"_s);
     if (m_versionCache == 0) {
         if (!goOutlook)
             subConnectOutlook(outlook::olFolderInbox);
@@ -169,9 +169,9 @@ qint16 OutlookSession::OutlookVersion()
 
 qint16 OutlookSession::fncGetVersion(QString& version)
 {
-    Trap trap(m_rt, QStringLiteral("fncGetVersion"));
-    trap.step(10, QStringLiteral("modOutlookCode.fncGetVersion"));
-    const qsizetype dot = version.indexOf(QLatin1Char('.'));
+    Trap trap(m_rt, u"fncGetVersion"_s);
+    trap.step(10, u"modOutlookCode.fncGetVersion"_s);
+    const qsizetype dot = version.indexOf(u'.');
     if (dot < 0)
         m_rt.errors().subHandleError(m_rt.errors().strErrorMessage(), err::InvalidCall, 20,
                                      trap.procedure());
@@ -187,7 +187,7 @@ qint16 OutlookSession::fncGetVersion(QString& version)
 outlook::FolderPtr OutlookSession::fncPickOutlookFolder(QObject* callingWindow)
 {
     outlook::FolderPtr picked;
-    m_rt.setStep(QStringLiteral("modOutlookCode.fncPickOutlookFolder"));
+    m_rt.setStep(u"modOutlookCode.fncPickOutlookFolder"_s);
     ignoreErrors([&] {
         if (!goOutlook)
             subConnectOutlook(outlook::olFolderInbox);
@@ -195,7 +195,7 @@ outlook::FolderPtr OutlookSession::fncPickOutlookFolder(QObject* callingWindow)
     ignoreErrors([&] { goOutlook->ActiveExplorer()->Activate(); });
     ignoreErrors([&] {
         if (!goNameSpace)
-            goNameSpace = goOutlook->GetNamespace(QStringLiteral("MAPI"));
+            goNameSpace = goOutlook->GetNamespace(u"MAPI"_s);
     });
     ignoreErrors([&] { picked = goNameSpace->PickFolder(); });
     if (callingWindow) {
@@ -209,7 +209,7 @@ outlook::FolderPtr OutlookSession::fncPickOutlookFolder(QObject* callingWindow)
 QString OutlookSession::fncGetFullFolderPath(const outlook::FolderPtr& folder,
                                              const outlook::NameSpacePtr& /*nameSpace*/)
 {
-    m_rt.setStep(QStringLiteral("Looping folder tree in order to get the full folder path"));
+    m_rt.setStep(u"Looping folder tree in order to get the full folder path"_s);
     QString path;
     ignoreErrors([&] {
         if (!folder)
@@ -221,10 +221,10 @@ QString OutlookSession::fncGetFullFolderPath(const outlook::FolderPtr& folder,
         for (int depth = 0; depth < 10000; ++depth) {
             outlook::FolderPtr parent = current->Parent();
             if (!parent) {
-                path = QStringLiteral("\\\\") + path;
+                path = u"\\\\"_s + path;
                 return;
             }
-            path = parent->Name() + QLatin1Char('\\') + path;
+            path = parent->Name() + u'\\' + path;
             current = std::move(parent);
         }
     });
@@ -233,16 +233,16 @@ QString OutlookSession::fncGetFullFolderPath(const outlook::FolderPtr& folder,
 
 void OutlookSession::subGetRootCurrent(qint32 defaultFolder)
 {
-    m_rt.setStep(QStringLiteral("modOutlookCode.subGetRootCurrent"));
+    m_rt.setStep(u"modOutlookCode.subGetRootCurrent"_s);
     const bool ok = ignoreErrors([&] {
         if (!goOutlook)
             subConnectOutlook(outlook::olFolderInbox);
         if (!goOutlook)
-            throw Error(err::ObjectNotSet, QStringLiteral("Object variable not set"));
+            throw Error(err::ObjectNotSet, u"Object variable not set"_s);
         outlook::ExplorerPtr explorer = goOutlook->ActiveExplorer();
         if (!explorer || !explorer->CurrentFolder()) {
             if (!goNameSpace)
-                goNameSpace = goOutlook->GetNamespace(QStringLiteral("MAPI"));
+                goNameSpace = goOutlook->GetNamespace(u"MAPI"_s);
             const outlook::ExplorerPtr added =
                 goOutlook->Explorers()->Add(goNameSpace->GetDefaultFolder(defaultFolder), 0);
             added->Display();
@@ -252,17 +252,16 @@ void OutlookSession::subGetRootCurrent(qint32 defaultFolder)
         }
         goCurrentFolder = explorer->CurrentFolder();
         if (!goCurrentFolder)
-            throw Error(err::ObjectNotSet, QStringLiteral("Object variable not set"));
+            throw Error(err::ObjectNotSet, u"Object variable not set"_s);
     });
     if (!ok)
-        subAssistantMessage(goOutlook,
-                            QStringLiteral("Unable to connect to current Outlook folder!"));
+        subAssistantMessage(goOutlook, u"Unable to connect to current Outlook folder!"_s);
 }
 
 QVariant OutlookSession::fncGetOutlookValue(const outlook::ItemPtr& item, const QString& field,
                                             qint32 kind, const QVariant& defaultValue)
 {
-    m_rt.setStep(QStringLiteral("Reading the value of the Outlook property ") + field);
+    m_rt.setStep(u"Reading the value of the Outlook property "_s + field);
     std::optional<QVariant> value;
     ignoreErrors([&] {
         if (item)
@@ -325,10 +324,10 @@ std::optional<qint32> assistantAlert(Runtime& rt, const outlook::ApplicationPtr&
 {
     std::optional<qint32> result;
     ignoreErrors([&] {
-        rt.setStep(QStringLiteral("Creating Assistant to display message ") + text);
+        rt.setStep(u"Creating Assistant to display message "_s + text);
         const auto assistant = app ? app->Assistant() : nullptr;
         if (!assistant)
-            throw Error(err::ObjectNotSet, QStringLiteral("Object variable not set"));
+            throw Error(err::ObjectNotSet, u"Object variable not set"_s);
         assistant->SetVisible(true);
         result = assistant->DoAlert(productTitle(), text, buttons, icon, 0, -1, false);
     });
@@ -354,7 +353,7 @@ Answer OutlookSession::fncAssistantQuestion(const outlook::ApplicationPtr& app, 
 
 outlook::FolderPtr folderAtFullPath(outlook::NameSpace& nameSpace, const QString& fullPath)
 {
-    const QStringList names = fullPath.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    const QStringList names = fullPath.split(u'\\', Qt::SkipEmptyParts);
     if (names.isEmpty())
         return nullptr;
     try {

@@ -4,14 +4,15 @@
 
 #include <QFile>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo {
 
 QByteArray loadResource(const QString& type, const QString& name)
 {
-    QFile file(QLatin1Char(':') + QLatin1Char('/') + type + QLatin1Char('/') + name);
+    QFile file(u":/"_s + type + u'/' + name);
     if (!file.open(QIODevice::ReadOnly))
-        throw Error(err::FileNotFound,
-                    QStringLiteral("Resource not found: ") + type + QLatin1Char('/') + name);
+        throw Error(err::FileNotFound, u"Resource not found: "_s + type + u'/' + name);
     return file.readAll();
 }
 

@@ -3,6 +3,8 @@
 #include "shared/errorhandling.h"
 #include "shared/runtime.h"
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo {
 
 namespace {
@@ -29,7 +31,7 @@ void runHandler(Runtime& rt, const QString& procedure, const std::function<void(
     } catch (const std::exception& e) {
         report(rt, procedure, toError(e));
     } catch (...) {
-        report(rt, procedure, Error(0, QStringLiteral("Unknown error")));
+        report(rt, procedure, Error(0, u"Unknown error"_s));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include "shared/error.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 #include <QDialogButtonBox>
 #include <QDir>
@@ -15,6 +16,8 @@
 #include <QTreeView>
 #include <QTreeWidget>
 #include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
 
 namespace lorvo {
 
@@ -106,7 +109,7 @@ FolderBrowseDialog::FolderBrowseDialog(const FolderBrowseRequest& request, QWidg
     : QDialog(parent), m_request(request), m_model(new QFileSystemModel(this)),
       m_tree(new QTreeView(this)), m_edit(new QLineEdit(this)), m_status(new QLabel(this))
 {
-    setWindowTitle(QStringLiteral("Browse for Folder"));
+    setWindowTitle(u"Browse for Folder"_s);
     auto* layout = new QVBoxLayout(this);
     auto* title = new QLabel(request.title, this);
     title->setWordWrap(true);
@@ -114,16 +117,16 @@ FolderBrowseDialog::FolderBrowseDialog(const FolderBrowseRequest& request, QWidg
 
     m_model->setFilter(QDir::AllDirs | QDir::NoDotAndDotDot | QDir::Drives);
     m_model->setRootPath(QDir::rootPath());
-    m_tree->setObjectName(QStringLiteral("tvwFolders"));
+    m_tree->setObjectName(u"tvwFolders"_s);
     m_tree->setModel(m_model);
     for (int column = 1; column < m_model->columnCount(); ++column)
         m_tree->hideColumn(column);
     m_tree->header()->hide();
     layout->addWidget(m_tree, 1);
 
-    m_status->setObjectName(QStringLiteral("lblStatus"));
+    m_status->setObjectName(u"lblStatus"_s);
     layout->addWidget(m_status);
-    m_edit->setObjectName(QStringLiteral("txtFolder"));
+    m_edit->setObjectName(u"txtFolder"_s);
     layout->addWidget(m_edit);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
@@ -200,17 +203,17 @@ void FolderBrowseDialog::accept()
 OutlookFolderPicker::OutlookFolderPicker(outlook::NameSpace& nameSpace, Dialogs& ask,
                                          QWidget* parent)
     : QDialog(parent), m_nameSpace(nameSpace), m_ask(ask), m_tree(new QTreeWidget(this)),
-      m_new(new QPushButton(QStringLiteral("New..."), this))
+      m_new(new QPushButton(u"New..."_s, this))
 {
-    setWindowTitle(QStringLiteral("Select Folder"));
+    setWindowTitle(u"Select Folder"_s);
     auto* layout = new QVBoxLayout(this);
-    layout->addWidget(new QLabel(QStringLiteral("Folders:"), this));
-    m_tree->setObjectName(QStringLiteral("tvwFolders"));
+    layout->addWidget(new QLabel(u"Folders:"_s, this));
+    m_tree->setObjectName(u"tvwFolders"_s);
     m_tree->setHeaderHidden(true);
     layout->addWidget(m_tree, 1);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    m_new->setObjectName(QStringLiteral("cmdNew"));
+    m_new->setObjectName(u"cmdNew"_s);
     buttons->addButton(m_new, QDialogButtonBox::ActionRole);
     connect(buttons, &QDialogButtonBox::accepted, this, [this] {
         if (selectedFolder())
@@ -283,9 +286,9 @@ outlook::FolderPtr OutlookFolderPicker::selectedFolder() const
 bool OutlookFolderPicker::selectPath(const QString& fullPath)
 {
     QString rest = fullPath;
-    while (rest.startsWith(QLatin1Char('\\')))
+    while (rest.startsWith(u'\\'))
         rest.remove(0, 1);
-    const QStringList names = rest.split(QLatin1Char('\\'), Qt::SkipEmptyParts);
+    const QStringList names = rest.split(u'\\', Qt::SkipEmptyParts);
     QTreeWidgetItem* found = nullptr;
     for (const QString& name : names) {
         QTreeWidgetItem* next = nullptr;
@@ -316,10 +319,8 @@ void OutlookFolderPicker::newFolder()
     if (!parentFolder)
         return;
     try {
-        const QString name = m_ask
-                                 .inputBox(QStringLiteral("Name:"),
-                                           QStringLiteral("Create New Folder"), QString(), this)
-                                 .trimmed();
+        const QString name =
+            m_ask.inputBox(u"Name:"_s, u"Create New Folder"_s, QString(), this).trimmed();
         if (name.isEmpty())
             return;
         const outlook::FolderPtr created = parentFolder->Folders()->Add(name);
@@ -333,8 +334,7 @@ void OutlookFolderPicker::newFolder()
         }
     } catch (const std::exception& e) {
         MessageBoxRequest request;
-        request.text = QStringLiteral("Cannot create the folder.") + QStringLiteral("\r\n") +
-                       toError(e).description();
+        request.text = u"Cannot create the folder."_s + kCrLf + toError(e).description();
         request.title = productTitle();
         request.icon = Icon::Critical;
         request.owner = this;

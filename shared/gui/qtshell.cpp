@@ -13,6 +13,8 @@
 #include <QTextStream>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo {
 
 namespace {
@@ -39,9 +41,9 @@ QString desktopEntryCommand(const QString& entryName)
     bool inMainGroup = false;
     while (!in.atEnd()) {
         const QString line = in.readLine().trimmed();
-        if (line.startsWith(QLatin1Char('[')))
-            inMainGroup = line == QStringLiteral("[Desktop Entry]");
-        else if (inMainGroup && line.startsWith(QStringLiteral("Exec="))) {
+        if (line.startsWith(u'['))
+            inMainGroup = line == u"[Desktop Entry]"_s;
+        else if (inMainGroup && line.startsWith(u"Exec="_s)) {
             QStringList parts = QProcess::splitCommand(line.mid(5));
             if (parts.isEmpty())
                 return {};
@@ -51,8 +53,7 @@ QString desktopEntryCommand(const QString& entryName)
                 if (!found.isEmpty())
                     program = found;
             }
-            return QLatin1Char('"') + program + QLatin1Char('"') +
-                   (parts.isEmpty() ? QString() : QLatin1Char(' ') + parts.join(QLatin1Char(' ')));
+            return u'"' + program + u'"' + (parts.isEmpty() ? QString() : u' ' + parts.join(u' '));
         }
     }
     return {};
@@ -79,32 +80,32 @@ void QtShell::run(const QString& commandLine, WindowStyle)
 {
     QStringList arguments = QProcess::splitCommand(commandLine);
     if (arguments.isEmpty())
-        throw Error(err::InvalidCall, QStringLiteral("No program to run"));
+        throw Error(err::InvalidCall, u"No program to run"_s);
     const QString program = arguments.takeFirst();
     if (!QProcess::startDetached(program, arguments))
-        throw Error(err::FileNotFound, QStringLiteral("The program could not be started: ") +
-                                           QDir::toNativeSeparators(program));
+        throw Error(err::FileNotFound,
+                    u"The program could not be started: "_s + QDir::toNativeSeparators(program));
 }
 
 QString QtShell::browserCommand()
 {
     if constexpr (kWindows) {
-        const QSettings classes(QStringLiteral("HKEY_CLASSES_ROOT\\http\\shell\\open\\command"),
+        const QSettings classes(u"HKEY_CLASSES_ROOT\\http\\shell\\open\\command"_s,
                                 QSettings::NativeFormat);
-        return classes.value(QStringLiteral("Default")).toString();
+        return classes.value(u"Default"_s).toString();
     }
     // $BROWSER first, as the desktop's own tools honour it; then the desktop's default.
     const QString fromEnvironment =
-        qEnvironmentVariable("BROWSER").split(QLatin1Char(':'), Qt::SkipEmptyParts).value(0);
+        qEnvironmentVariable("BROWSER").split(u':', Qt::SkipEmptyParts).value(0);
     if (!fromEnvironment.isEmpty()) {
         const QString found = QStandardPaths::findExecutable(fromEnvironment);
-        return found.isEmpty() ? fromEnvironment : QLatin1Char('"') + found + QLatin1Char('"');
+        return found.isEmpty() ? fromEnvironment : u'"' + found + u'"';
     }
-    const QString tool = QStandardPaths::findExecutable(QStringLiteral("xdg-settings"));
+    const QString tool = QStandardPaths::findExecutable(u"xdg-settings"_s);
     if (tool.isEmpty())
         return {};
     QProcess process;
-    process.start(tool, {QStringLiteral("get"), QStringLiteral("default-web-browser")});
+    process.start(tool, {u"get"_s, u"default-web-browser"_s});
     if (!process.waitForFinished(5000) || process.exitCode() != 0)
         return {};
     const QString entry = QString::fromLocal8Bit(process.readAllStandardOutput()).trimmed();

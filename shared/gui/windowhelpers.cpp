@@ -10,6 +10,8 @@
 #include <QStyleFactory>
 #include <QWidget>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo {
 
 void subInitCommonControls()
@@ -19,9 +21,8 @@ void subInitCommonControls()
         return;
     done = true;
     const QStringList styles = QStyleFactory::keys();
-    const QString native = QStringLiteral("windowsvista");
-    QApplication::setStyle(styles.contains(native, Qt::CaseInsensitive) ? native
-                                                                        : QStringLiteral("Fusion"));
+    const QString native = u"windowsvista"_s;
+    QApplication::setStyle(styles.contains(native, Qt::CaseInsensitive) ? native : u"Fusion"_s);
 }
 
 NumericKeyFilter::NumericKeyFilter(QObject* parent, int extraAllowed)
@@ -55,8 +56,7 @@ bool NumericKeyFilter::eventFilter(QObject* watched, QEvent* event)
 void subApplyBackColorToControl(QWidget* control, Runtime* rt)
 {
     if (rt)
-        ignoreErrors(
-            [&] { rt->setStep(QStringLiteral("Setting the background color of the control")); });
+        ignoreErrors([&] { rt->setStep(u"Setting the background color of the control"_s); });
     QWidget* behind = control ? control->parentWidget() : nullptr;
     if (!behind)
         return;

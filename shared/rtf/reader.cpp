@@ -2,6 +2,7 @@
 
 #include "shared/rtf/charsets.h"
 #include "shared/rtf/htmlwriter.h"
+#include "shared/text.h"
 
 #include <QHash>
 #include <QList>
@@ -16,8 +17,6 @@ namespace lorvo::rtf {
 namespace {
 
 using namespace detail;
-
-const QString kCrLf = u"\r\n"_s;
 
 // Groups nested deeper than this share the state of the deepest one: memory stays bounded
 // whatever the nesting, and the text inside is still read.
