@@ -7,6 +7,7 @@
 #include "localoutlook/manifest.h"
 #include "localoutlook/profile.h"
 #include "localoutlook/store.h"
+#include "shared/commandline.h"
 #include "shared/error.h"
 #include "shared/outlooksession.h"
 #include "shared/platform.h"
@@ -28,6 +29,8 @@ namespace {
 
 using lorvo::Error;
 
+const QString kProgram = u"lorvo-store"_s;
+
 constexpr int kExitBadInput = 1;
 constexpr int kExitUsage = 2;
 constexpr int kExitSkipped = 3;
@@ -43,34 +46,6 @@ const char kUsage[] =
     "  lorvo-store import [--from PST-FOLDER-PATH] [--sync] FOLDER-PATH SOURCE...\n"
     "The profile is $LORVO_OUTLOOK_PROFILE, or the default location.\n";
 
-// The tool asks nobody anything and opens nothing.
-class NoDialogs final : public lorvo::Dialogs
-{
-public:
-    lorvo::Answer messageBox(const lorvo::MessageBoxRequest&) override
-    {
-        return lorvo::Answer::Cancel;
-    }
-    QString inputBox(const QString&, const QString&, const QString&, QObject*) override
-    {
-        return {};
-    }
-    QString browseForFolder(const lorvo::FolderBrowseRequest&) override { return {}; }
-    outlook::FolderPtr pickOutlookFolder(outlook::NameSpace&, QObject*) override { return nullptr; }
-};
-
-class NoShell final : public lorvo::Shell
-{
-public:
-    int open(const QString&, lorvo::WindowStyle) override { return 0; }
-    void run(const QString& commandLine, lorvo::WindowStyle) override
-    {
-        throw Error(lorvo::err::FileNotFound,
-                    u"Cannot run %1 from lorvo-store."_s.arg(commandLine));
-    }
-    QString browserCommand() override { return {}; }
-};
-
 void print(const QJsonObject& object)
 {
     const QByteArray text = QJsonDocument(object).toJson(QJsonDocument::Indented);
@@ -80,8 +55,10 @@ void print(const QJsonObject& object)
 // The running Outlook of the profile; an error when the profile does not exist.
 struct Outlook
 {
-    NoDialogs dialogs;
-    NoShell shell;
+    // The tool asks nobody anything and opens nothing: a request says so on stderr.
+    QTextStream err{stderr};
+    lorvo::NoAnswerDialogs dialogs{err, kProgram};
+    lorvo::CommandLineShell shell{err, kProgram};
     localoutlook::Provider provider{localoutlook::defaultProfilePath(), dialogs, shell};
     outlook::ApplicationPtr app;
     outlook::NameSpacePtr ns;
@@ -238,14 +215,14 @@ int importCommand(const QStringList& args)
         report = imp::importSources(target, sources, sync, step);
     } catch (const Error& e) {
         progress.end();
-        err << "lorvo-store: " << e.description() << " Nothing was imported." << Qt::endl;
+        err << kProgram << ": " << e.description() << " Nothing was imported." << Qt::endl;
         return kExitBadInput;
     }
     progress.end();
     for (const QString& line : std::as_const(report.skipped))
-        err << "lorvo-store: skipped " << line << Qt::endl;
+        err << kProgram << ": skipped " << line << Qt::endl;
     for (const QString& line : std::as_const(report.notes))
-        err << "lorvo-store: " << line << Qt::endl;
+        err << kProgram << ": " << line << Qt::endl;
     for (const imp::FolderCounts& folder : std::as_const(report.folders))
         out << folder.path << ": " << counts(folder) << Qt::endl;
     out << "Total: " << counts(report.total) << Qt::endl;
@@ -275,12 +252,15 @@ int run(const QStringList& args)
 int main(int argc, char* argv[])
 {
     QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(u"lorvo-store"_s);
+    QCoreApplication::setApplicationName(kProgram);
     try {
         const int code = run(QCoreApplication::arguments().mid(1));
         if (code == kExitUsage)
             std::fputs(kUsage, stderr);
         return code;
+    } catch (const lorvo::ProgramEnded&) {
+        // A request nobody could answer, already printed.
+        return kExitBadInput;
     } catch (const Error& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "lorvo-store: %s\n", e.description().toLocal8Bit().constData());
