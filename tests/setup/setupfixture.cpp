@@ -19,11 +19,6 @@ QStringList appFileSources()
     return QString::fromUtf8(LORVO_SETUP_TEST_APPFILES).split(QLatin1Char('|'));
 }
 
-bool realAppFiles()
-{
-    return LORVO_SETUP_REAL_APPFILES != 0;
-}
-
 QByteArray fileBytes(const QString& path)
 {
     QFile file(path);

@@ -26,8 +26,6 @@ QString writePermissionText();
 
 /// The nine application files carried by the test, in their installation order (source paths).
 QStringList appFileSources();
-/// Whether those are the real application files (else small stand-ins).
-bool realAppFiles();
 /// The bytes of a file on disk.
 QByteArray fileBytes(const QString& path);
 /// Writes a file, creating its folder.

@@ -334,8 +334,6 @@ void TestSetupFolder::newInstallationWithoutExampleData()
 
 void TestSetupFolder::realTemplateStores()
 {
-    if (!realAppFiles())
-        QSKIP("The real application files are not built yet.");
     for (const bool exampleData : {true, false}) {
         FolderFixture f;
         QVERIFY(f.modMain.subInstall(f.modMain.state.gstrInstallPath));
