@@ -3,6 +3,7 @@
 #include "localoutlook/import/lzfu.h"
 #include "localoutlook/mime.h"
 #include "shared/error.h"
+#include "shared/rtf/charsets.h"
 #include "shared/rtf/reader.h"
 
 #include <QCryptographicHash>
@@ -63,50 +64,6 @@ QUuid guidFromWindows(const char* bytes)
                  uchar(bytes[14]), uchar(bytes[15]));
 }
 
-QStringDecoder decoderForCodePage(qint64 codePage)
-{
-    switch (codePage) {
-    case 1200:
-        return QStringDecoder(QStringDecoder::Utf16LE);
-    case 1201:
-        return QStringDecoder(QStringDecoder::Utf16BE);
-    case 20127:
-        return QStringDecoder("US-ASCII");
-    case 65001:
-        return QStringDecoder(QStringDecoder::Utf8);
-    case 50220:
-    case 50221:
-    case 50222:
-        return QStringDecoder("ISO-2022-JP");
-    case 51932:
-        return QStringDecoder("EUC-JP");
-    case 51949:
-        return QStringDecoder("EUC-KR");
-    case 52936:
-        return QStringDecoder("HZ-GB-2312");
-    case 54936:
-        return QStringDecoder("GB18030");
-    case 20866:
-        return QStringDecoder("KOI8-R");
-    case 21866:
-        return QStringDecoder("KOI8-U");
-    default:
-        break;
-    }
-    if (codePage >= 28591 && codePage <= 28606)
-        return QStringDecoder(
-            QByteArray("ISO-8859-" + QByteArray::number(codePage - 28590)).constData());
-    if (codePage <= 0 || codePage > 65535)
-        return QStringDecoder();
-    // The Windows and DOS code pages go by these names (windows-1251, cp932, ibm-850).
-    for (const char* prefix : {"windows-", "cp", "ibm-"}) {
-        QStringDecoder decoder(QByteArray(prefix + QByteArray::number(codePage)).constData());
-        if (decoder.isValid())
-            return decoder;
-    }
-    return QStringDecoder();
-}
-
 QDateTime fromFileTime(quint64 fileTime)
 {
     constexpr quint64 kUnixEpoch = 116444736000000000ULL; // 1970-01-01 in FILETIME steps
@@ -122,6 +79,7 @@ QDateTime fromFileTime(quint64 fileTime)
 namespace {
 
 using lorvo::Error;
+using lorvo::rtf::decoderForCodePage;
 
 constexpr int kMaxNesting = 8; // messages inside messages inside messages...
 

@@ -46,9 +46,6 @@ struct SourceMessage
 /// (a compressed RTF body that fails its checks) when the message cannot be taken as it is.
 SourceMessage toSourceMessage(const RawMessage& raw);
 
-/// The decoder of a Windows code page number (1252, 1251, 932, 65001...); invalid when unknown.
-QStringDecoder decoderForCodePage(qint64 codePage);
-
 /// A FILETIME (100-nanosecond steps since 1601) as a UTC time; invalid for zero and values
 /// outside what a QDateTime holds.
 QDateTime fromFileTime(quint64 fileTime);

@@ -169,18 +169,7 @@ QStringDecoder& Decoders::decoderFor(int codePage)
         if (entry.codePage == codePage)
             return *entry.decoder;
     }
-    QByteArray name;
-    if (codePage == 65001)
-        name = "UTF-8";
-    else if (codePage == 20127)
-        name = "US-ASCII";
-    else if (codePage == 10000)
-        name = "macintosh";
-    else if (codePage >= 437 && codePage <= 869)
-        name = "IBM" + QByteArray::number(codePage);
-    else
-        name = "windows-" + QByteArray::number(codePage);
-    auto decoder = std::make_unique<QStringDecoder>(name.constData());
+    auto decoder = std::make_unique<QStringDecoder>(decoderForCodePage(codePage));
     if (!decoder->isValid())
         decoder = std::make_unique<QStringDecoder>("windows-1252");
     // A Qt without code page tables still knows Latin-1, the bulk of Windows-1252.
@@ -203,3 +192,53 @@ QString Decoders::decode(int codePage, QByteArrayView bytes)
 }
 
 } // namespace lorvo::rtf::detail
+
+namespace lorvo::rtf {
+
+QStringDecoder decoderForCodePage(qint64 codePage)
+{
+    switch (codePage) {
+    case 1200:
+        return QStringDecoder(QStringDecoder::Utf16LE);
+    case 1201:
+        return QStringDecoder(QStringDecoder::Utf16BE);
+    case 20127:
+        return QStringDecoder("US-ASCII");
+    case 65001:
+        return QStringDecoder(QStringDecoder::Utf8);
+    case 10000:
+        return QStringDecoder("macintosh");
+    case 50220:
+    case 50221:
+    case 50222:
+        return QStringDecoder("ISO-2022-JP");
+    case 51932:
+        return QStringDecoder("EUC-JP");
+    case 51949:
+        return QStringDecoder("EUC-KR");
+    case 52936:
+        return QStringDecoder("HZ-GB-2312");
+    case 54936:
+        return QStringDecoder("GB18030");
+    case 20866:
+        return QStringDecoder("KOI8-R");
+    case 21866:
+        return QStringDecoder("KOI8-U");
+    default:
+        break;
+    }
+    if (codePage >= 28591 && codePage <= 28606)
+        return QStringDecoder(
+            QByteArray("ISO-8859-" + QByteArray::number(codePage - 28590)).constData());
+    if (codePage <= 0 || codePage > 65535)
+        return QStringDecoder();
+    // The Windows, DOS and Mac code pages go by these names (windows-1251, cp932, IBM437).
+    for (const char* prefix : {"windows-", "cp", "ibm-", "IBM"}) {
+        QStringDecoder decoder(QByteArray(prefix + QByteArray::number(codePage)).constData());
+        if (decoder.isValid())
+            return decoder;
+    }
+    return QStringDecoder();
+}
+
+} // namespace lorvo::rtf

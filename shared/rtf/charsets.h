@@ -2,7 +2,8 @@
 
 // The character sets of RTF text: which code page a font's \'hh bytes are in (its \fcharsetN or
 // \cpgN, else the document's \ansicpgN), the decoders for those code pages, and the symbol fonts
-// whose bytes stand for pictures of characters rather than letters.
+// whose bytes stand for pictures of characters rather than letters. The decoder of a Windows code
+// page number is public: the import of Outlook's files decodes its 8-bit texts with it too.
 
 #include <QByteArrayView>
 #include <QString>
@@ -56,3 +57,12 @@ private:
 };
 
 } // namespace lorvo::rtf::detail
+
+namespace lorvo::rtf {
+
+/// The decoder of a Windows code page number: the Windows, DOS and Mac code pages (1252, 1251,
+/// 932, 437, 10000...), UTF-8 and UTF-16, and the internet code pages mail uses (ISO-8859-n,
+/// KOI8, ISO-2022-JP, EUC, GB18030, HZ). Invalid for a number the platform cannot decode.
+QStringDecoder decoderForCodePage(qint64 codePage);
+
+} // namespace lorvo::rtf

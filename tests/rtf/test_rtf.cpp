@@ -1,6 +1,7 @@
 // The RTF library: the reader's character sets, its rendering of native RTF, RTF from real
 // messages, bad input, and the writer read back through the reader.
 
+#include "shared/rtf/charsets.h"
 #include "shared/rtf/reader.h"
 #include "shared/rtf/writer.h"
 
@@ -36,6 +37,8 @@ class RtfTest : public QObject
 
 private slots:
     void fontCharsetsDecideTheCodePage();
+    void codePageNumbersDecode_data();
+    void codePageNumbersDecode();
     void unicodeAndItsFallbackBytes();
     void symbolFonts();
     void nativeRtfRendering();
@@ -73,6 +76,38 @@ void RtfTest::fontCharsetsDecideTheCodePage()
         "Caf\\'e9 {\\f1 \\'c6\\'e8\\'e7\\'ed\\'fc} {\\f2 \\'c6\\'f9\\'de} {\\f3 \\'82}\\'e9}";
     QCOMPARE(bodyOf(western), u"<p>Caf\u00e9 \u0416\u0438\u0437\u043d\u044c \u0396\u03c9\u03ae "
                               "\u00e9</p>"_s);
+}
+
+void RtfTest::codePageNumbersDecode_data()
+{
+    QTest::addColumn<int>("codePage");
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("text");
+    // The code pages of RTF fonts and of Outlook's messages, mail's internet ones included.
+    QTest::newRow("Windows-1252") << 1252 << QByteArray("Caf\xe9 \x80") << u"Caf\u00e9 \u20ac"_s;
+    QTest::newRow("Windows-1251") << 1251 << QByteArray("\xc6") << u"\u0416"_s;
+    QTest::newRow("Shift-JIS") << 932 << QByteArray("\x82\xa0") << u"\u3042"_s;
+    QTest::newRow("DOS 437") << 437 << QByteArray("\x81") << u"\u00fc"_s;
+    QTest::newRow("Mac Roman") << 10000 << QByteArray("\x8e") << u"\u00e9"_s;
+    QTest::newRow("UTF-8") << 65001 << QByteArray("\xc3\xa9") << u"\u00e9"_s;
+    QTest::newRow("UTF-16LE") << 1200 << QByteArray("\xe9\x00", 2) << u"\u00e9"_s;
+    QTest::newRow("ISO-8859-2") << 28592 << QByteArray("\xb1") << u"\u0105"_s;
+    QTest::newRow("ISO-8859-15") << 28605 << QByteArray("\xa4") << u"\u20ac"_s;
+    QTest::newRow("KOI8-R") << 20866 << QByteArray("\xc1") << u"\u0430"_s;
+    QTest::newRow("ISO-2022-JP") << 50220 << QByteArray("\x1b$B$\"\x1b(B") << u"\u3042"_s;
+    QTest::newRow("unknown") << 12345 << QByteArray() << QString();
+    QTest::newRow("negative") << -1252 << QByteArray() << QString();
+}
+
+void RtfTest::codePageNumbersDecode()
+{
+    QFETCH(int, codePage);
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, text);
+    QStringDecoder decoder = lorvo::rtf::decoderForCodePage(codePage);
+    QCOMPARE(decoder.isValid(), !text.isNull());
+    if (decoder.isValid())
+        QCOMPARE(decoder.decode(bytes), text);
 }
 
 void RtfTest::unicodeAndItsFallbackBytes()
