@@ -123,77 +123,71 @@ int channel(QRgb colour, int which)
     return which == 0 ? qRed(colour) : which == 1 ? qGreen(colour) : qBlue(colour);
 }
 
-// Median cut: the box of colours with the widest channel range is split at the pixel-weighted
-// median of that channel until there are enough boxes; each box's weighted mean is an entry.
-// Images of few colours keep them exactly; Qt's own reduction is a fixed colour cube with
-// dithering noise, which smooth pictures such as the logo do not survive.
-Quantised quantise(const QHash<QRgb, qint64>& histogram, int maxColours)
+// A box of the median cut: a range of the colour list and its widest channel.
+struct Box
 {
-    struct Box
-    {
-        qsizetype begin, end; // range in the colour list
-        int widest = 0;       // channel of the widest range
-        int range = 0;
-    };
+    qsizetype begin, end; // range in the colour list
+    int widest = 0;       // channel of the widest range
+    int range = 0;
+};
+
+// The histogram's colours in a fixed order, which keeps the output the same from build to build.
+std::vector<ColourCount> sortedColours(const QHash<QRgb, qint64>& histogram)
+{
     std::vector<ColourCount> colours;
     colours.reserve(histogram.size());
     for (auto it = histogram.cbegin(); it != histogram.cend(); ++it)
         colours.push_back({it.key(), it.value()});
-    // A fixed order keeps the output the same from build to build.
     std::sort(colours.begin(), colours.end(),
               [](const ColourCount& a, const ColourCount& b) { return a.colour < b.colour; });
+    return colours;
+}
 
-    const auto measure = [&colours](Box& box) {
-        box.range = -1;
-        for (int c = 0; c < 3; ++c) {
-            int low = 255, high = 0;
-            for (qsizetype i = box.begin; i < box.end; ++i) {
-                low = std::min(low, channel(colours[i].colour, c));
-                high = std::max(high, channel(colours[i].colour, c));
-            }
-            if (high - low > box.range) {
-                box.range = high - low;
-                box.widest = c;
-            }
+// A box of colours[begin, end) with its widest channel measured.
+Box measuredBox(const std::vector<ColourCount>& colours, qsizetype begin, qsizetype end)
+{
+    Box box{begin, end};
+    box.range = -1;
+    for (int c = 0; c < 3; ++c) {
+        int low = 255, high = 0;
+        for (qsizetype i = box.begin; i < box.end; ++i) {
+            low = std::min(low, channel(colours[i].colour, c));
+            high = std::max(high, channel(colours[i].colour, c));
         }
-    };
-
-    Quantised result;
-    if (colours.empty())
-        return result;
-    std::vector<Box> boxes{{0, qsizetype(colours.size())}};
-    measure(boxes.front());
-    while (qsizetype(boxes.size()) < maxColours) {
-        const auto widest =
-            std::max_element(boxes.begin(), boxes.end(),
-                             [](const Box& a, const Box& b) { return a.range < b.range; });
-        if (widest == boxes.end() || widest->range <= 0)
-            break; // every box holds one colour: the palette is exact
-        Box box = *widest;
-        const auto first = colours.begin() + box.begin;
-        const auto last = colours.begin() + box.end;
-        std::sort(first, last, [c = box.widest](const ColourCount& a, const ColourCount& b) {
-            return channel(a.colour, c) < channel(b.colour, c);
-        });
-        qint64 total = 0;
-        for (auto it = first; it != last; ++it)
-            total += it->count;
-        qint64 seen = 0;
-        qsizetype split = box.begin + 1;
-        for (auto it = first; it != last - 1; ++it) {
-            seen += it->count;
-            split = box.begin + (it - first) + 1;
-            if (2 * seen >= total)
-                break;
+        if (high - low > box.range) {
+            box.range = high - low;
+            box.widest = c;
         }
-        Box low{box.begin, split};
-        Box high{split, box.end};
-        measure(low);
-        measure(high);
-        *widest = low;
-        boxes.push_back(high);
     }
+    return box;
+}
 
+// Splits a box at the pixel-weighted median of its widest channel (sorting its colours by it).
+std::pair<Box, Box> splitBox(std::vector<ColourCount>& colours, const Box& box)
+{
+    const auto first = colours.begin() + box.begin;
+    const auto last = colours.begin() + box.end;
+    std::sort(first, last, [c = box.widest](const ColourCount& a, const ColourCount& b) {
+        return channel(a.colour, c) < channel(b.colour, c);
+    });
+    qint64 total = 0;
+    for (auto it = first; it != last; ++it)
+        total += it->count;
+    qint64 seen = 0;
+    qsizetype split = box.begin + 1;
+    for (auto it = first; it != last - 1; ++it) {
+        seen += it->count;
+        split = box.begin + (it - first) + 1;
+        if (2 * seen >= total)
+            break;
+    }
+    return {measuredBox(colours, box.begin, split), measuredBox(colours, split, box.end)};
+}
+
+// Each box's pixel-weighted mean colour is a palette entry; every colour of the box maps to it.
+Quantised paletteOf(const std::vector<ColourCount>& colours, const std::vector<Box>& boxes)
+{
+    Quantised result;
     for (const Box& box : boxes) {
         qint64 r = 0, g = 0, b = 0, n = 0;
         for (qsizetype i = box.begin; i < box.end; ++i) {
@@ -208,6 +202,29 @@ Quantised quantise(const QHash<QRgb, qint64>& histogram, int maxColours)
             qRgb(int((r + n / 2) / n), int((g + n / 2) / n), int((b + n / 2) / n)));
     }
     return result;
+}
+
+// Median cut: the box of colours with the widest channel range is split at the pixel-weighted
+// median of that channel until there are enough boxes; each box's weighted mean is an entry.
+// Images of few colours keep them exactly; Qt's own reduction is a fixed colour cube with
+// dithering noise, which smooth pictures such as the logo do not survive.
+Quantised quantise(const QHash<QRgb, qint64>& histogram, int maxColours)
+{
+    std::vector<ColourCount> colours = sortedColours(histogram);
+    if (colours.empty())
+        return {};
+    std::vector<Box> boxes{measuredBox(colours, 0, qsizetype(colours.size()))};
+    while (qsizetype(boxes.size()) < maxColours) {
+        const auto widest =
+            std::max_element(boxes.begin(), boxes.end(),
+                             [](const Box& a, const Box& b) { return a.range < b.range; });
+        if (widest == boxes.end() || widest->range <= 0)
+            break; // every box holds one colour: the palette is exact
+        const auto [low, high] = splitBox(colours, *widest);
+        *widest = low;
+        boxes.push_back(high);
+    }
+    return paletteOf(colours, boxes);
 }
 
 QHash<QRgb, qint64> histogramOf(const QImage& argb, bool* anyTransparent)
