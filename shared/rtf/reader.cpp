@@ -122,87 +122,93 @@ void addWords(QHash<QByteArrayView, Kw>& words, QByteArrayView list, Kw kw)
     }
 }
 
+// The control words the reader knows, by meaning; an entry's words are separated by blanks.
+struct Keyword
+{
+    const char* words;
+    Kw kw;
+};
+constexpr Keyword kKeywords[] = {
+    {"fonttbl", Kw::FontTable},
+    {"colortbl", Kw::ColorTable},
+    {"field", Kw::Field},
+    {"fldinst", Kw::FieldInstruction},
+    {"fldrslt", Kw::FieldResult},
+    {"pict", Kw::Picture},
+    {"shppict", Kw::ShapePicture},
+    {"nonshppict", Kw::NonShapePicture},
+    {"listtext pntext", Kw::ListText},
+    {"object", Kw::Object},
+    {"result", Kw::ObjectResult},
+    // Destinations whose content is no text of the document.
+    {"stylesheet info header headerl headerr headerf footer footerl footerr footerf footnote "
+     "listtable listoverridetable revtbl rsidtbl generator xmlnstbl themedata colorschememapping "
+     "datastore latentstyles mhtmltag filetbl pgdsctbl bkmkstart bkmkend txe xe tc private "
+     "userprops pn pntxta pntxtb annotation atnid atnauthor objdata shpinst",
+     Kw::Skipped},
+    {"bin", Kw::Bin},
+    {"u", Kw::Unicode},
+    {"uc", Kw::UnicodeSkip},
+    {"htmlrtf", Kw::HtmlRtf},
+    {"fromhtml", Kw::FromHtml},
+    {"ansicpg", Kw::AnsiCodePage},
+    {"mac", Kw::Mac},
+    {"pc", Kw::Pc},
+    {"pca", Kw::Pca},
+    {"deff", Kw::DefaultFont},
+    {"f", Kw::Font},
+    {"fcharset", Kw::FontCharset},
+    {"cpg", Kw::FontCodePage},
+    {"red", Kw::Red},
+    {"green", Kw::Green},
+    {"blue", Kw::Blue},
+    {"par sect page", Kw::Paragraph},
+    {"line", Kw::Line},
+    {"tab", Kw::Tab},
+    {"cell", Kw::Cell},
+    {"row", Kw::Row},
+    {"nestcell", Kw::NestedCell},
+    {"nestrow", Kw::NestedRow},
+    {"trowd", Kw::RowDefaults},
+    {"intbl", Kw::InTable},
+    {"pard", Kw::ParagraphDefaults},
+    {"ql", Kw::AlignLeft},
+    {"qc", Kw::AlignCenter},
+    {"qr", Kw::AlignRight},
+    {"qj qd", Kw::AlignJustify},
+    {"ls", Kw::ListNumber},
+    {"ilvl", Kw::ListLevel},
+    {"plain", Kw::Plain},
+    {"b", Kw::Bold},
+    {"i", Kw::Italic},
+    {"ul uld uldash uldashd uldashdd uldb ulhwave ulldash ulth ulthd ulthdash ulthdashd ulthdashdd "
+     "ulthldash ululdbwave ulw ulwave",
+     Kw::Underline},
+    {"ulnone", Kw::UnderlineNone},
+    {"strike striked", Kw::Strike},
+    {"v", Kw::Hidden},
+    {"super", Kw::Superscript},
+    {"sub", Kw::Subscript},
+    {"nosupersub", Kw::NoSuperSub},
+    {"fs", Kw::FontSize},
+    {"cf", Kw::Color},
+    {"picwgoal", Kw::PictureWidthGoal},
+    {"pichgoal", Kw::PictureHeightGoal},
+    {"picscalex", Kw::PictureScaleX},
+    {"picscaley", Kw::PictureScaleY},
+    {"pngblip", Kw::PngBlip},
+    {"jpegblip", Kw::JpegBlip},
+    {"brdrnone brdrnil brdrtbl", Kw::BorderNone},
+    {"lquote rquote ldblquote rdblquote bullet endash emdash emspace enspace qmspace zwj zwnj",
+     Kw::Symbol},
+};
+
 const QHash<QByteArrayView, Kw>& keywords()
 {
     static const QHash<QByteArrayView, Kw> words = [] {
         QHash<QByteArrayView, Kw> w;
-        addWords(w, "fonttbl", Kw::FontTable);
-        addWords(w, "colortbl", Kw::ColorTable);
-        addWords(w, "field", Kw::Field);
-        addWords(w, "fldinst", Kw::FieldInstruction);
-        addWords(w, "fldrslt", Kw::FieldResult);
-        addWords(w, "pict", Kw::Picture);
-        addWords(w, "shppict", Kw::ShapePicture);
-        addWords(w, "nonshppict", Kw::NonShapePicture);
-        addWords(w, "listtext pntext", Kw::ListText);
-        addWords(w, "object", Kw::Object);
-        addWords(w, "result", Kw::ObjectResult);
-        // Destinations whose content is no text of the document.
-        addWords(w,
-                 "stylesheet info header headerl headerr headerf footer footerl footerr footerf "
-                 "footnote listtable listoverridetable revtbl rsidtbl generator xmlnstbl themedata "
-                 "colorschememapping datastore latentstyles mhtmltag filetbl pgdsctbl bkmkstart "
-                 "bkmkend txe xe tc private userprops pn pntxta pntxtb annotation atnid atnauthor "
-                 "objdata shpinst",
-                 Kw::Skipped);
-        addWords(w, "bin", Kw::Bin);
-        addWords(w, "u", Kw::Unicode);
-        addWords(w, "uc", Kw::UnicodeSkip);
-        addWords(w, "htmlrtf", Kw::HtmlRtf);
-        addWords(w, "fromhtml", Kw::FromHtml);
-        addWords(w, "ansicpg", Kw::AnsiCodePage);
-        addWords(w, "mac", Kw::Mac);
-        addWords(w, "pc", Kw::Pc);
-        addWords(w, "pca", Kw::Pca);
-        addWords(w, "deff", Kw::DefaultFont);
-        addWords(w, "f", Kw::Font);
-        addWords(w, "fcharset", Kw::FontCharset);
-        addWords(w, "cpg", Kw::FontCodePage);
-        addWords(w, "red", Kw::Red);
-        addWords(w, "green", Kw::Green);
-        addWords(w, "blue", Kw::Blue);
-        addWords(w, "par sect page", Kw::Paragraph);
-        addWords(w, "line", Kw::Line);
-        addWords(w, "tab", Kw::Tab);
-        addWords(w, "cell", Kw::Cell);
-        addWords(w, "row", Kw::Row);
-        addWords(w, "nestcell", Kw::NestedCell);
-        addWords(w, "nestrow", Kw::NestedRow);
-        addWords(w, "trowd", Kw::RowDefaults);
-        addWords(w, "intbl", Kw::InTable);
-        addWords(w, "pard", Kw::ParagraphDefaults);
-        addWords(w, "ql", Kw::AlignLeft);
-        addWords(w, "qc", Kw::AlignCenter);
-        addWords(w, "qr", Kw::AlignRight);
-        addWords(w, "qj qd", Kw::AlignJustify);
-        addWords(w, "ls", Kw::ListNumber);
-        addWords(w, "ilvl", Kw::ListLevel);
-        addWords(w, "plain", Kw::Plain);
-        addWords(w, "b", Kw::Bold);
-        addWords(w, "i", Kw::Italic);
-        addWords(w,
-                 "ul uld uldash uldashd uldashdd uldb ulhwave ulldash ulth ulthd ulthdash "
-                 "ulthdashd ulthdashdd ulthldash ululdbwave ulw ulwave",
-                 Kw::Underline);
-        addWords(w, "ulnone", Kw::UnderlineNone);
-        addWords(w, "strike striked", Kw::Strike);
-        addWords(w, "v", Kw::Hidden);
-        addWords(w, "super", Kw::Superscript);
-        addWords(w, "sub", Kw::Subscript);
-        addWords(w, "nosupersub", Kw::NoSuperSub);
-        addWords(w, "fs", Kw::FontSize);
-        addWords(w, "cf", Kw::Color);
-        addWords(w, "picwgoal", Kw::PictureWidthGoal);
-        addWords(w, "pichgoal", Kw::PictureHeightGoal);
-        addWords(w, "picscalex", Kw::PictureScaleX);
-        addWords(w, "picscaley", Kw::PictureScaleY);
-        addWords(w, "pngblip", Kw::PngBlip);
-        addWords(w, "jpegblip", Kw::JpegBlip);
-        addWords(w, "brdrnone brdrnil brdrtbl", Kw::BorderNone);
-        addWords(w,
-                 "lquote rquote ldblquote rdblquote bullet endash emdash emspace enspace qmspace "
-                 "zwj zwnj",
-                 Kw::Symbol);
+        for (const Keyword& keyword : kKeywords)
+            addWords(w, keyword.words, keyword.kw);
         return w;
     }();
     return words;
@@ -560,41 +566,62 @@ private:
     {
         flushBytes();
         const auto found = keywords().constFind(word);
-        Group& g = group();
-        if (g.fresh) {
-            const bool star = g.star;
-            g.star = false;
-            if (star && word == "htmltag") {
-                // Tags of encapsulated HTML; in any other RTF they are no text.
-                if (!m_fromHtml) {
-                    g.dest = Dest::Skip;
-                    return;
-                }
-                g.htmltag = true;
-                g.htmlrtf = false;
-                if (!m_seenTag) {
-                    m_seenTag = true;
-                    endHeaderParagraph();
-                }
-                return;
-            }
-            if (found == keywords().constEnd()) {
-                if (star) {
-                    g.dest = Dest::Skip;
-                    return;
-                }
-            } else if (destination(*found, star)) {
-                return;
-            }
-        }
-        if (found == keywords().constEnd()) {
+        const Kw* kw = found == keywords().constEnd() ? nullptr : &*found;
+        if (group().fresh && startsGroup(word, kw))
+            return;
+        if (!kw) {
             if (word.startsWith("brdr"))
                 m_rowBordered = true;
             return;
         }
-        const int value = parameter.value_or(1);
-        const bool on = !parameter || *parameter != 0;
-        switch (*found) {
+        // Destination words that did not start a group do nothing.
+        if (documentWord(*kw, parameter) || fontOrColorWord(*kw, parameter) ||
+            paragraphWord(*kw, word, parameter) || characterWord(*kw, parameter))
+            return;
+        pictureWord(*kw, parameter);
+    }
+
+    // The first control word of a group, which may name the group's destination; true when it
+    // did. kw: the word's meaning, null for a word the reader does not know.
+    bool startsGroup(QByteArrayView word, const Kw* kw)
+    {
+        Group& g = group();
+        const bool star = g.star;
+        g.star = false;
+        if (star && word == "htmltag") {
+            htmlTagGroup();
+            return true;
+        }
+        if (!kw) {
+            // An optional destination the reader does not know holds no text of the document.
+            if (star)
+                g.dest = Dest::Skip;
+            return star;
+        }
+        return destination(*kw, star);
+    }
+
+    // {\*\htmltagN ...}: tags of encapsulated HTML; in any other RTF they are no text.
+    void htmlTagGroup()
+    {
+        Group& g = group();
+        if (!m_fromHtml) {
+            g.dest = Dest::Skip;
+            return;
+        }
+        g.htmltag = true;
+        g.htmlrtf = false;
+        if (!m_seenTag) {
+            m_seenTag = true;
+            endHeaderParagraph();
+        }
+    }
+
+    // Words about the document as a whole: binary data, Unicode, encapsulated HTML, code pages.
+    bool documentWord(Kw kw, std::optional<int> parameter)
+    {
+        Group& g = group();
+        switch (kw) {
         case Kw::Bin:
             if (parameter && *parameter > 0) {
                 // Binary data (of a picture): bytes, not text or groups.
@@ -603,43 +630,53 @@ private:
                     m_picture.data += m_in.sliced(m_pos, length);
                 m_pos += length;
             }
-            return;
+            return true;
         case Kw::Unicode:
             if (parameter)
                 unicode(char16_t(*parameter));
-            return;
+            return true;
         case Kw::UnicodeSkip:
             if (parameter)
                 g.uc = std::max(0, *parameter);
-            return;
+            return true;
         case Kw::HtmlRtf:
-            g.htmlrtf = on;
-            return;
+            g.htmlrtf = !parameter || *parameter != 0;
+            return true;
         case Kw::FromHtml:
             m_fromHtml = true;
-            return;
+            return true;
         case Kw::AnsiCodePage:
             if (parameter)
                 setDefaultCodePage(*parameter);
-            return;
+            return true;
         case Kw::Mac:
             setDefaultCodePage(10000);
-            return;
+            return true;
         case Kw::Pc:
             setDefaultCodePage(437);
-            return;
+            return true;
         case Kw::Pca:
             setDefaultCodePage(850);
-            return;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // Words of the font and colour tables, and the choice of a font.
+    bool fontOrColorWord(Kw kw, std::optional<int> parameter)
+    {
+        Group& g = group();
+        switch (kw) {
         case Kw::DefaultFont:
             if (parameter) {
                 m_defaultFont = *parameter;
                 ++m_fontsVersion;
             }
-            return;
+            return true;
         case Kw::Font:
             if (!parameter)
-                return;
+                return true;
             if (g.dest == Dest::FontTable) {
                 m_fontEntry = *parameter;
                 m_fonts[m_fontEntry] = Font{};
@@ -647,116 +684,149 @@ private:
             } else {
                 g.font = *parameter;
             }
-            return;
+            return true;
         case Kw::FontCharset:
         case Kw::FontCodePage:
             if (g.dest == Dest::FontTable && parameter && m_fonts.contains(m_fontEntry)) {
                 Font& font = m_fonts[m_fontEntry];
-                (*found == Kw::FontCharset ? font.charset : font.codePage) = *parameter;
+                (kw == Kw::FontCharset ? font.charset : font.codePage) = *parameter;
                 ++m_fontsVersion;
             }
-            return;
+            return true;
         case Kw::Red:
         case Kw::Green:
         case Kw::Blue:
             if (g.dest == Dest::ColorTable && parameter) {
-                const int shift = *found == Kw::Red ? 16 : *found == Kw::Green ? 8 : 0;
+                const int shift = kw == Kw::Red ? 16 : kw == Kw::Green ? 8 : 0;
                 m_colorEntry = std::max(0, m_colorEntry) & ~(0xFF << shift);
                 m_colorEntry |= std::clamp(*parameter, 0, 255) << shift;
             }
-            return;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // Words of paragraphs, lists and tables, and the characters some words stand for.
+    bool paragraphWord(Kw kw, QByteArrayView word, std::optional<int> parameter)
+    {
+        Group& g = group();
+        const int value = parameter.value_or(1);
+        switch (kw) {
         case Kw::Paragraph:
             paragraph();
-            return;
+            return true;
         case Kw::Line:
             if (m_fromHtml || g.dest != Dest::Text)
                 paragraph();
             else if (!g.hidden)
                 m_html.lineBreak();
-            return;
+            return true;
         case Kw::Tab:
             character(u"\t"_s);
-            return;
+            return true;
         case Kw::Symbol:
             character(symbolFor(word));
-            return;
+            return true;
         case Kw::Cell:
         case Kw::NestedCell:
             if (!m_fromHtml && g.dest == Dest::Text)
                 m_html.endCell(g.paragraph);
-            return;
+            return true;
         case Kw::Row:
             if (!m_fromHtml && g.dest == Dest::Text)
                 m_html.endRow(m_rowBordered);
-            return;
+            return true;
         case Kw::NestedRow:
-            return;
+            return true;
         case Kw::RowDefaults:
             m_rowBordered = false;
-            return;
+            return true;
         case Kw::InTable:
             g.paragraph.inTable = true;
-            return;
+            return true;
         case Kw::ParagraphDefaults:
             g.paragraph = ParagraphStyle{};
-            return;
+            return true;
         case Kw::AlignLeft:
             g.paragraph.align = Align::Left;
-            return;
+            return true;
         case Kw::AlignCenter:
             g.paragraph.align = Align::Center;
-            return;
+            return true;
         case Kw::AlignRight:
             g.paragraph.align = Align::Right;
-            return;
+            return true;
         case Kw::AlignJustify:
             g.paragraph.align = Align::Justify;
-            return;
+            return true;
         case Kw::ListNumber:
             g.paragraph.list = value > 0;
-            return;
+            return true;
         case Kw::ListLevel:
             g.paragraph.level = std::clamp(value, 0, 8);
-            return;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // Words of character formatting.
+    bool characterWord(Kw kw, std::optional<int> parameter)
+    {
+        Group& g = group();
+        const int value = parameter.value_or(1);
+        const bool on = !parameter || *parameter != 0;
+        switch (kw) {
         case Kw::Plain:
             g.style = TextStyle{};
             g.color = 0;
             g.font = -1;
             g.hidden = false;
-            return;
+            return true;
         case Kw::Bold:
             g.style.bold = on;
-            return;
+            return true;
         case Kw::Italic:
             g.style.italic = on;
-            return;
+            return true;
         case Kw::Underline:
             g.style.underline = on;
-            return;
+            return true;
         case Kw::UnderlineNone:
             g.style.underline = false;
-            return;
+            return true;
         case Kw::Strike:
             g.style.strike = on;
-            return;
+            return true;
         case Kw::Hidden:
             g.hidden = on;
-            return;
+            return true;
         case Kw::Superscript:
             g.style.vertical = 1;
-            return;
+            return true;
         case Kw::Subscript:
             g.style.vertical = -1;
-            return;
+            return true;
         case Kw::NoSuperSub:
             g.style.vertical = 0;
-            return;
+            return true;
         case Kw::FontSize:
             g.style.halfPoints = value > 0 ? std::min(value, 3276) : TextStyle().halfPoints;
-            return;
+            return true;
         case Kw::Color:
             g.color = std::max(0, value);
-            return;
+            return true;
+        default:
+            return false;
+        }
+    }
+
+    // Words of a picture: its size on the page and its format.
+    void pictureWord(Kw kw, std::optional<int> parameter)
+    {
+        const int value = parameter.value_or(1);
+        switch (kw) {
         case Kw::PictureWidthGoal:
             m_picture.widthGoal = value;
             return;
@@ -775,9 +845,7 @@ private:
         case Kw::JpegBlip:
             m_picture.mimeType = "image/jpeg";
             return;
-        case Kw::BorderNone:
-            return;
-        default: // destination words that did not start a group
+        default: // \brdrnone and the like, and destination words that did not start a group
             return;
         }
     }
