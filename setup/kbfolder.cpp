@@ -112,6 +112,150 @@ private:
     outlook::FolderPtr m_top;
 };
 
+// Outlook's readiness: a window to work in, and a version that knows folder home pages.
+bool outlookKnowsHomePages(OutlookSession& session)
+{
+    const bool ready = ignoreErrors([&] {
+        auto& app = required(session.goOutlook);
+        auto explorers = app.Explorers();
+        if (required(explorers).Count() < 1)
+            explorers->Add(
+                required(session.goNameSpace).GetDefaultFolder(outlook::olFolderCalendar), 0);
+    });
+    qint16 version = 0;
+    ignoreErrors([&] { version = session.OutlookVersion(); });
+    return ready && version >= 9;
+}
+
+// The folder to create the knowledge-base folder in, picked in Outlook's folder picker. A
+// cancelled pick asks whether to leave the installation, which ends the program.
+outlook::FolderPtr pickParentFolder(Runtime& rt, PageNavigator& pages)
+{
+    auto& session = rt.session();
+    for (;;) {
+        outlook::FolderPtr parent;
+        ignoreErrors(
+            [&] { parent = session.fncPickOutlookFolder(pages.pageWindow(Page::Settings)); });
+        if (parent)
+            return parent;
+        const Answer answer =
+            rt.msgBox(QStringList{u"Are you sure you want to cancel the installation?"_s,
+                                  u"If you want to continue with the installation, press 'No'"_s}
+                          .join(kCrLf),
+                      Buttons::YesNo, Icon::Information, productTitle());
+        if (answer == Answer::Yes)
+            session.subEndApplication();
+    }
+}
+
+// The new folder's name, asked until one is accepted: not empty, no backslash, and not the name
+// of a folder in parent unless the user lets that one be overwritten (it is removed then). An
+// empty name asks whether to leave the installation, which ends the program.
+QString askFolderName(Runtime& rt, PageNavigator& pages, Trap& t, const outlook::FolderPtr& parent)
+{
+    auto& session = rt.session();
+    for (;;) {
+        t.at(50);
+        const QString name = rt.dialogs().inputBox(
+            u"Please select a name for the new Lorvo for Outlook folder."_s, productTitle(),
+            u"Lorvo for Outlook"_s, pages.pageWindow(Page::Settings));
+        t.at(60);
+        if (name.isEmpty()) {
+            const Answer answer = session.fncAssistantQuestion(
+                session.goOutlook,
+                QStringList{u"Either you have cancel the operation, "_s,
+                            u"Or you have not entered a title for the issue tracking folder"_s,
+                            u"Do you want to exit the installation?"_s}
+                    .join(kCrLf),
+                Buttons::YesNo);
+            if (answer == Answer::Yes)
+                session.subEndApplication();
+            continue;
+        }
+        // Outlook takes the name, but no folder path can address a folder of that name (the
+        // backslash separates folders), so neither the setup nor a repair finds it.
+        if (const QString problem = ModMain::folderNameProblem(name); !problem.isEmpty()) {
+            session.subAssistantMessage(session.goOutlook, problem);
+            continue;
+        }
+        t.at(70);
+        const auto [existing, position] = subfolderNamed(parent, name);
+        if (!existing)
+            return name;
+        const Answer answer = session.fncAssistantQuestion(
+            session.goOutlook,
+            u"A folder with the name '"_s + name + u"' already exists!"_s + kCrLf +
+                u"Do you want to overwrite this folder?"_s + kCrLf + kCrLf +
+                u"Note: Existing data items in this folder will be lost if it is overwritten"_s,
+            Buttons::YesNo);
+        if (answer == Answer::Yes) {
+            ignoreErrors([&] { parent->Folders()->Remove(position); });
+            return name;
+        }
+    }
+}
+
+// Whether the template store file is there; when it is not, the user is told.
+bool templateFileFound(Runtime& rt, Trap& t, const QString& templatePath)
+{
+    t.at(80);
+    if (rt.fs().fileExists(templatePath))
+        return true;
+    rt.msgBox(QStringList{u"Failed to find the file: "_s, templatePath,
+                          u"Shutdown Outlook and try installing again"_s}
+                  .join(kCrLf),
+              Buttons::Ok, Icon::Information, productTitle());
+    return false;
+}
+
+// Copies the template folder out of the template store into parent and gives the copy the name;
+// the copy, or null when none was made. The store is attached for the copy only. Failures are
+// ignored: the caller checks their effects.
+outlook::FolderPtr copyTemplateFolder(Runtime& rt, const outlook::FolderPtr& parent,
+                                      const QString& templatePath, const QString& name)
+{
+    auto& session = rt.session();
+    TemplateStore store(session.goNameSpace);
+    rt.setStep(u"Opening the template file "_s + templatePath);
+    ignoreErrors([&] { store.attach(templatePath); });
+    outlook::FolderPtr top;
+    rt.setStep(u"Getting root template folder!"_s);
+    ignoreErrors([&] { top = store.top(); });
+    outlook::FolderPtr templateFolder;
+    rt.setStep(u"Getting Outlook template folder!"_s);
+    ignoreErrors([&] { templateFolder = required(required(top).Folders()).Item(2); });
+
+    QSet<QString> existingIds;
+    ignoreErrors([&] {
+        const auto folders = parent->Folders();
+        for (int i = 1; i <= required(folders).Count(); ++i)
+            existingIds.insert(required(folders->Item(i)).EntryID());
+    });
+    ignoreErrors([&] {
+        rt.setStep(u"Attempting to copy the template folder to the Outlook folder: "_s +
+                   session.fncGetFullFolderPath(parent, session.goNameSpace));
+    });
+    outlook::FolderPtr created;
+    ignoreErrors([&] { created = required(templateFolder).CopyTo(parent); });
+    if (!created) {
+        // Some Outlook versions copy without returning the copy: look for it by name, but never
+        // take a folder that was there before the copy.
+        ignoreErrors([&] {
+            const QString templateName = required(templateFolder).Name();
+            const auto folders = parent->Folders();
+            for (int i = 1; i <= required(folders).Count() && !created; ++i) {
+                auto folder = folders->Item(i);
+                if (folder && folder->Name() == templateName &&
+                    !existingIds.contains(folder->EntryID()))
+                    created = folder;
+            }
+        });
+    }
+    if (created)
+        ignoreErrors([&] { created->SetName(name); });
+    return created;
+}
+
 } // namespace
 
 void ModMain::subSettings(bool exampleData)
@@ -137,140 +281,25 @@ void ModMain::subInstallLanguagetoOutlook()
 {
     auto& session = m_rt.session();
     session.goCurrentFolder.reset();
-    TemplateStore store(session.goNameSpace);
-
-    // Outlook readiness: a window to work in, and a version that knows folder home pages.
-    const bool ready = ignoreErrors([&] {
-        auto& app = required(session.goOutlook);
-        auto explorers = app.Explorers();
-        if (required(explorers).Count() < 1)
-            explorers->Add(
-                required(session.goNameSpace).GetDefaultFolder(outlook::olFolderCalendar), 0);
-    });
-    qint16 version = 0;
-    ignoreErrors([&] { version = session.OutlookVersion(); });
-    if (!ready || version < 9) {
+    if (!outlookKnowsHomePages(session)) {
         m_rt.msgBox(u"You need Outlook 2000 or later to run this application."_s, Buttons::Ok,
                     Icon::Critical, productTitle());
         return;
     }
-
-    // Leaving at the user's wish: the written files stay, the program ends.
-    const auto exitAtUsersWish = [&]() {
-        store.detach();
-        session.subEndApplication();
-    };
-
+    // The name, the overwrite question and the template file: failures there are reported.
+    Trap t(m_rt, u"subInstallLanguagetoOutlook"_s);
+    const QString templatePath = state.gstrInstallPath + state.gstrTemplateFile;
+    // A copy that fails lets the user pick another folder.
     for (;;) {
-        outlook::FolderPtr parent;
-        ignoreErrors(
-            [&] { parent = session.fncPickOutlookFolder(m_pages.pageWindow(Page::Settings)); });
-        if (!parent) {
-            const Answer answer = m_rt.msgBox(
-                QStringList{u"Are you sure you want to cancel the installation?"_s,
-                            u"If you want to continue with the installation, press 'No'"_s}
-                    .join(kCrLf),
-                Buttons::YesNo, Icon::Information, productTitle());
-            if (answer == Answer::Yes)
-                exitAtUsersWish();
-            continue;
-        }
-
-        // The name, the overwrite question and the template file: failures here are reported.
+        const outlook::FolderPtr parent = pickParentFolder(m_rt, m_pages);
         QString name;
-        Trap t(m_rt, u"subInstallLanguagetoOutlook"_s);
         const bool haveTemplate = t.run([&] {
-            for (;;) {
-                t.at(50);
-                name = m_rt.dialogs().inputBox(
-                    u"Please select a name for the new Lorvo for Outlook folder."_s, productTitle(),
-                    u"Lorvo for Outlook"_s, m_pages.pageWindow(Page::Settings));
-                t.at(60);
-                if (name.isEmpty()) {
-                    const Answer answer = session.fncAssistantQuestion(
-                        session.goOutlook,
-                        QStringList{
-                            u"Either you have cancel the operation, "_s,
-                            u"Or you have not entered a title for the issue tracking folder"_s,
-                            u"Do you want to exit the installation?"_s}
-                            .join(kCrLf),
-                        Buttons::YesNo);
-                    if (answer == Answer::Yes)
-                        exitAtUsersWish();
-                    continue;
-                }
-                // Outlook takes the name, but no folder path can address a folder of that name
-                // (the backslash separates folders), so neither the setup nor a repair finds it.
-                if (const QString problem = fncFolderNameProblem(name); !problem.isEmpty()) {
-                    session.subAssistantMessage(session.goOutlook, problem);
-                    continue;
-                }
-                t.at(70);
-                const auto [existing, position] = subfolderNamed(parent, name);
-                if (existing) {
-                    const Answer answer = session.fncAssistantQuestion(
-                        session.goOutlook,
-                        u"A folder with the name '"_s + name + u"' already exists!"_s + kCrLf +
-                            u"Do you want to overwrite this folder?"_s + kCrLf + kCrLf +
-                            u"Note: Existing data items in this folder will be lost if it is overwritten"_s,
-                        Buttons::YesNo);
-                    if (answer != Answer::Yes)
-                        continue;
-                    ignoreErrors([&] { parent->Folders()->Remove(position); });
-                }
-                break;
-            }
-            t.at(80);
-            const QString templatePath = state.gstrInstallPath + state.gstrTemplateFile;
-            if (!m_rt.fs().fileExists(templatePath)) {
-                m_rt.msgBox(QStringList{u"Failed to find the file: "_s, templatePath,
-                                        u"Shutdown Outlook and try installing again"_s}
-                                .join(kCrLf),
-                            Buttons::Ok, Icon::Information, productTitle());
-                return false;
-            }
-            return true;
+            name = askFolderName(m_rt, m_pages, t, parent);
+            return templateFileFound(m_rt, t, templatePath);
         });
         if (!haveTemplate)
             return;
-
-        // From here failures are ignored; the checks that follow catch their effects.
-        const QString templatePath = state.gstrInstallPath + state.gstrTemplateFile;
-        m_rt.setStep(u"Opening the template file "_s + templatePath);
-        ignoreErrors([&] { store.attach(templatePath); });
-        outlook::FolderPtr top;
-        m_rt.setStep(u"Getting root template folder!"_s);
-        ignoreErrors([&] { top = store.top(); });
-        outlook::FolderPtr templateFolder;
-        m_rt.setStep(u"Getting Outlook template folder!"_s);
-        ignoreErrors([&] { templateFolder = required(required(top).Folders()).Item(2); });
-
-        QSet<QString> existingIds;
-        ignoreErrors([&] {
-            const auto folders = parent->Folders();
-            for (int i = 1; i <= required(folders).Count(); ++i)
-                existingIds.insert(required(folders->Item(i)).EntryID());
-        });
-        ignoreErrors([&] {
-            m_rt.setStep(u"Attempting to copy the template folder to the Outlook folder: "_s +
-                         session.fncGetFullFolderPath(parent, session.goNameSpace));
-        });
-        outlook::FolderPtr created;
-        ignoreErrors([&] { created = required(templateFolder).CopyTo(parent); });
-        if (!created) {
-            // Some Outlook versions copy without returning the copy: look for it by name, but
-            // never take a folder that was there before the copy.
-            ignoreErrors([&] {
-                const QString templateName = required(templateFolder).Name();
-                const auto folders = parent->Folders();
-                for (int i = 1; i <= required(folders).Count() && !created; ++i) {
-                    auto folder = folders->Item(i);
-                    if (folder && folder->Name() == templateName &&
-                        !existingIds.contains(folder->EntryID()))
-                        created = folder;
-                }
-            });
-        }
+        const outlook::FolderPtr created = copyTemplateFolder(m_rt, parent, templatePath, name);
         if (!created) {
             session.subAssistantMessage(
                 session.goOutlook,
@@ -279,21 +308,15 @@ void ModMain::subInstallLanguagetoOutlook()
                     u"- you don't have the appropriate permission to create"_s + kCrLf +
                     u"a sub-folder within the selected folder."_s + kCrLf + kCrLf +
                     u"Please try again!"_s);
-            store.detach();
             continue;
         }
 
-        ignoreErrors([&] { created->SetName(name); });
-        store.detach();
         ignoreErrors(
             [&] { created->SetWebViewURL(u"file:"_s + state.gstrInstallPath + u"OLorvo.htm"_s); });
         QString address;
         ignoreErrors([&] { address = created->WebViewURL(); });
-        if (!fncCheckHomepage(address)) {
-            store.detach();
+        if (!fncCheckHomepage(address))
             session.subEndApplication();
-        }
-
         // The result is the copy once it bears the name; an older folder of that name (one that
         // could not be removed) is not it. A copy that could not take the name is not left behind.
         ignoreErrors([&] {
@@ -306,7 +329,7 @@ void ModMain::subInstallLanguagetoOutlook()
     }
 }
 
-QString ModMain::fncFolderNameProblem(const QString& name)
+QString ModMain::folderNameProblem(const QString& name)
 {
     if (!name.contains(u'\\'))
         return {};

@@ -77,7 +77,7 @@ public:
     void subInstallLanguagetoOutlook();
     bool fncCheckHomepage(const QString& address);
     /// Why a name cannot be the new folder's (a backslash in it), or empty when it can.
-    static QString fncFolderNameProblem(const QString& name);
+    static QString folderNameProblem(const QString& name);
     /// Brings goCurrentFolder into view in the active explorer of its Outlook.
     void bringCurrentFolderIntoView();
 

@@ -161,7 +161,7 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
             return usage(u"--install-dir must not be empty"_s);
         if (parser.value(kName).isEmpty())
             return usage(u"--name must not be empty"_s);
-        if (const QString problem = ModMain::fncFolderNameProblem(parser.value(kName));
+        if (const QString problem = ModMain::folderNameProblem(parser.value(kName));
             !problem.isEmpty())
             return usage(u"--name '"_s + parser.value(kName) + u"': "_s +
                          problem.section(kCrLf, 0, 0));
