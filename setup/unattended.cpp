@@ -46,6 +46,157 @@ struct Request
     bool exampleData = false;
 };
 
+void addOptions(QCommandLineParser& parser)
+{
+    parser.setApplicationDescription(
+        u"Installs Lorvo for Outlook without asking, or repairs an installation:\n"
+        u"  LorvoSetup --unattended --install-dir DIR --parent FOLDER-PATH --name NAME "
+        u"[--example-data]\n"
+        u"  LorvoSetup --unattended --repair FOLDER-PATH\n"
+        u"Without arguments the setup wizard starts."_s);
+    parser.addOptions({
+        {QStringList{u"h"_s, u"help"_s}, u"Shows this help."_s},
+        {kUnattended, u"Runs without windows and without questions."_s},
+        {kInstallDir, u"The installation folder to write the application files to."_s, u"DIR"_s},
+        {kParent,
+         u"The Outlook folder to create the knowledge-base folder in, such as "
+         u"\"\\\\Public Folders\\All Public Folders\"."_s,
+         u"FOLDER-PATH"_s},
+        {kName, u"The name of the new knowledge-base folder."_s, u"NAME"_s},
+        {kExampleData, u"Fills the new folder with example articles."_s},
+        {kRepair, u"Writes the application files again for this knowledge-base folder."_s,
+         u"FOLDER-PATH"_s},
+    });
+}
+
+// What the command line asks for, checked before anything is read or written.
+Request readRequest(const QCommandLineParser& parser)
+{
+    if (!parser.positionalArguments().isEmpty())
+        throw UsageError{u"unexpected argument: "_s + parser.positionalArguments().constFirst()};
+    if (!parser.isSet(kUnattended))
+        throw UsageError{
+            u"the command line needs --unattended; without arguments the wizard starts."_s};
+    Request request;
+    request.repair = parser.isSet(kRepair);
+    if (request.repair) {
+        for (const QString& installOnly : {kInstallDir, kParent, kName, kExampleData})
+            if (parser.isSet(installOnly))
+                throw UsageError{u"--repair does not go with --"_s + installOnly};
+        request.folderPath = parser.value(kRepair);
+        if (request.folderPath.trimmed().isEmpty())
+            throw UsageError{u"--repair needs the path of an Outlook folder"_s};
+        return request;
+    }
+    for (const QString& needed : {kInstallDir, kParent, kName})
+        if (!parser.isSet(needed))
+            throw UsageError{u"a new installation needs --"_s + needed};
+    if (parser.value(kInstallDir).trimmed().isEmpty())
+        throw UsageError{u"--install-dir must not be empty"_s};
+    if (parser.value(kName).isEmpty())
+        throw UsageError{u"--name must not be empty"_s};
+    if (const QString problem = ModMain::folderNameProblem(parser.value(kName)); !problem.isEmpty())
+        throw UsageError{u"--name '"_s + parser.value(kName) + u"': "_s +
+                         problem.section(kCrLf, 0, 0)};
+    request.installDir =
+        QDir::toNativeSeparators(QFileInfo(parser.value(kInstallDir)).absoluteFilePath());
+    request.folderPath = parser.value(kParent);
+    request.name = parser.value(kName);
+    request.exampleData = parser.isSet(kExampleData);
+    return request;
+}
+
+// The folder the request names, checked before anything is written.
+outlook::FolderPtr checkedFolder(OutlookSession& session, const Request& request)
+{
+    const outlook::FolderPtr folder =
+        session.goNameSpace ? folderAtFullPath(*session.goNameSpace, request.folderPath) : nullptr;
+    if (!folder)
+        throw RunFailure{u"there is no Outlook folder '"_s + request.folderPath + u"'"_s};
+    // The wizard would ask whether to overwrite: nobody is asked to, so stop before writing.
+    if (!request.repair &&
+        folderAtFullPath(*session.goNameSpace, request.folderPath + u'\\' + request.name))
+        throw RunFailure{u"a folder named '"_s + request.name + u"' already exists in '"_s +
+                         request.folderPath + u"'; remove it or choose another --name"_s};
+    return folder;
+}
+
+void repair(Wizard& wizard, const outlook::FolderPtr& folder, QTextStream& out)
+{
+    ModMain& modMain = wizard.modMain();
+    OutlookSession& session = wizard.runtime().session();
+    // The repair looks first at the folder Outlook shows: show the one asked for.
+    session.goCurrentFolder = folder;
+    ignoreErrors([&] { modMain.bringCurrentFolderIntoView(); });
+    session.goCurrentFolder.reset();
+    modMain.subUpgradeRepair();
+    out << "Wrote the application files to " << modMain.state.gstrInstallPath << Qt::endl;
+    out << "Repaired the knowledge-base folder "
+        << session.fncGetFullFolderPath(session.goCurrentFolder, session.goNameSpace) << Qt::endl;
+}
+
+void install(Wizard& wizard, const Request& request, QTextStream& out)
+{
+    ModMain& modMain = wizard.modMain();
+    OutlookSession& session = wizard.runtime().session();
+    modMain.state.gstrInstallPath = request.installDir;
+    if (!modMain.subInstall(modMain.state.gstrInstallPath))
+        throw RunFailure{u"the application files could not be written to "_s + request.installDir};
+    out << "Wrote the application files to " << modMain.state.gstrInstallPath << Qt::endl;
+    modMain.subSettings(request.exampleData);
+    QString address;
+    ignoreErrors([&] { address = session.goCurrentFolder->WebViewURL(); });
+    out << "Created the knowledge-base folder "
+        << session.fncGetFullFolderPath(session.goCurrentFolder, session.goNameSpace)
+        << (request.exampleData ? " with example articles" : "") << " and set its home page to "
+        << address << Qt::endl;
+}
+
+// Runs the request with the wizard's own procedures; the exit code.
+int runRequest(const Request& request, const OutlookFactory& makeOutlook, QTextStream& out,
+               QTextStream& err)
+{
+    UnattendedDialogs dialogs(err, request.folderPath, request.name);
+    CommandLineShell shell(out, kProgram);
+    LocalFileSystem fs;
+    HostPlatform platform;
+    CommandLineEnd end;
+    const std::unique_ptr<outlook::Provider> provider = makeOutlook(dialogs, shell);
+    Runtime rt(Services{dialogs, shell, fs, platform, end, *provider},
+               u"First Run - Lorvo for Outlook"_s);
+    NoWindows view;
+    Wizard wizard(rt, view);
+    wizard.setChkReadMe(0);
+
+    bool done = false;
+    try {
+        rt.session().subConnectOutlook(outlook::olFolderInbox);
+        const outlook::FolderPtr folder = checkedFolder(rt.session(), request);
+        if (request.repair)
+            repair(wizard, folder, out);
+        else
+            install(wizard, request, out);
+        done = true;
+        wizard.finish(request.repair ? Page::FinishUpgrade : Page::Finish);
+    } catch (const RunFailure& e) {
+        err << kProgram << ": " << e.message << Qt::endl;
+        return 1;
+    } catch (const ProgramEnded&) {
+        // The end of the program, or a question nobody can answer (already reported).
+    } catch (const std::exception& e) {
+        err << kProgram << ": " << toError(e).description() << Qt::endl;
+        return 1;
+    }
+    if (dialogs.failed())
+        return 1;
+    if (!done) {
+        err << kProgram << ": the setup ended before it was done." << Qt::endl;
+        return 1;
+    }
+    out << "Done." << Qt::endl;
+    return 0;
+}
+
 } // namespace
 
 bool isCommandLineMode(const QStringList& arguments)
@@ -106,26 +257,7 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
                   QTextStream& err)
 {
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        u"Installs Lorvo for Outlook without asking, or repairs an installation:\n"
-        u"  LorvoSetup --unattended --install-dir DIR --parent FOLDER-PATH --name NAME "
-        u"[--example-data]\n"
-        u"  LorvoSetup --unattended --repair FOLDER-PATH\n"
-        u"Without arguments the setup wizard starts."_s);
-    const QCommandLineOption help(QStringList{u"h"_s, u"help"_s}, u"Shows this help."_s);
-    parser.addOptions({
-        help,
-        {kUnattended, u"Runs without windows and without questions."_s},
-        {kInstallDir, u"The installation folder to write the application files to."_s, u"DIR"_s},
-        {kParent,
-         u"The Outlook folder to create the knowledge-base folder in, such as "
-         u"\"\\\\Public Folders\\All Public Folders\"."_s,
-         u"FOLDER-PATH"_s},
-        {kName, u"The name of the new knowledge-base folder."_s, u"NAME"_s},
-        {kExampleData, u"Fills the new folder with example articles."_s},
-        {kRepair, u"Writes the application files again for this knowledge-base folder."_s,
-         u"FOLDER-PATH"_s},
-    });
+    addOptions(parser);
     const auto usage = [&](const QString& problem) {
         err << kProgram << ": " << problem << Qt::endl << Qt::endl << parser.helpText();
         err.flush();
@@ -133,122 +265,16 @@ int runUnattended(const QStringList& arguments, const OutlookFactory& makeOutloo
     };
     if (!parser.parse(arguments))
         return usage(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(u"help"_s)) {
         out << parser.helpText();
         out.flush();
         return 0;
     }
-    if (!parser.positionalArguments().isEmpty())
-        return usage(u"unexpected argument: "_s + parser.positionalArguments().constFirst());
-    if (!parser.isSet(kUnattended))
-        return usage(
-            u"the command line needs --unattended; without arguments the wizard starts."_s);
-
-    Request request;
-    request.repair = parser.isSet(kRepair);
-    if (request.repair) {
-        for (const QString& installOnly : {kInstallDir, kParent, kName, kExampleData})
-            if (parser.isSet(installOnly))
-                return usage(u"--repair does not go with --"_s + installOnly);
-        request.folderPath = parser.value(kRepair);
-        if (request.folderPath.trimmed().isEmpty())
-            return usage(u"--repair needs the path of an Outlook folder"_s);
-    } else {
-        for (const QString& needed : {kInstallDir, kParent, kName})
-            if (!parser.isSet(needed))
-                return usage(u"a new installation needs --"_s + needed);
-        if (parser.value(kInstallDir).trimmed().isEmpty())
-            return usage(u"--install-dir must not be empty"_s);
-        if (parser.value(kName).isEmpty())
-            return usage(u"--name must not be empty"_s);
-        if (const QString problem = ModMain::folderNameProblem(parser.value(kName));
-            !problem.isEmpty())
-            return usage(u"--name '"_s + parser.value(kName) + u"': "_s +
-                         problem.section(kCrLf, 0, 0));
-        request.installDir =
-            QDir::toNativeSeparators(QFileInfo(parser.value(kInstallDir)).absoluteFilePath());
-        request.folderPath = parser.value(kParent);
-        request.name = parser.value(kName);
-        request.exampleData = parser.isSet(kExampleData);
-    }
-
-    UnattendedDialogs dialogs(err, request.folderPath, request.name);
-    CommandLineShell shell(out, kProgram);
-    LocalFileSystem fs;
-    HostPlatform platform;
-    CommandLineEnd end;
-    const std::unique_ptr<outlook::Provider> provider = makeOutlook(dialogs, shell);
-    Runtime rt(Services{dialogs, shell, fs, platform, end, *provider},
-               u"First Run - Lorvo for Outlook"_s);
-    NoWindows view;
-    Wizard wizard(rt, view);
-    wizard.setChkReadMe(0);
-    ModMain& modMain = wizard.modMain();
-    OutlookSession& session = rt.session();
-
-    bool done = false;
     try {
-        session.subConnectOutlook(outlook::olFolderInbox);
-        // Check the folder before anything is written.
-        const outlook::FolderPtr folder =
-            session.goNameSpace ? folderAtFullPath(*session.goNameSpace, request.folderPath)
-                                : nullptr;
-        if (!folder) {
-            err << kProgram << ": there is no Outlook folder '" << request.folderPath << "'"
-                << Qt::endl;
-            return 1;
-        }
-        // The wizard would ask whether to overwrite: nobody is asked to, so stop before writing.
-        if (!request.repair &&
-            folderAtFullPath(*session.goNameSpace, request.folderPath + u'\\' + request.name)) {
-            err << kProgram << ": a folder named '" << request.name << "' already exists in '"
-                << request.folderPath << "'; remove it or choose another --name" << Qt::endl;
-            return 1;
-        }
-        if (request.repair) {
-            // The repair looks first at the folder Outlook shows: show the one asked for.
-            session.goCurrentFolder = folder;
-            ignoreErrors([&] { modMain.bringCurrentFolderIntoView(); });
-            session.goCurrentFolder.reset();
-            modMain.subUpgradeRepair();
-            out << "Wrote the application files to " << modMain.state.gstrInstallPath << Qt::endl;
-            out << "Repaired the knowledge-base folder "
-                << session.fncGetFullFolderPath(session.goCurrentFolder, session.goNameSpace)
-                << Qt::endl;
-            done = true;
-            wizard.finish(Page::FinishUpgrade);
-        } else {
-            modMain.state.gstrInstallPath = request.installDir;
-            if (!modMain.subInstall(modMain.state.gstrInstallPath)) {
-                err << kProgram << ": the application files could not be written to "
-                    << request.installDir << Qt::endl;
-                return 1;
-            }
-            out << "Wrote the application files to " << modMain.state.gstrInstallPath << Qt::endl;
-            modMain.subSettings(request.exampleData);
-            QString address;
-            ignoreErrors([&] { address = session.goCurrentFolder->WebViewURL(); });
-            out << "Created the knowledge-base folder "
-                << session.fncGetFullFolderPath(session.goCurrentFolder, session.goNameSpace)
-                << (request.exampleData ? " with example articles" : "")
-                << " and set its home page to " << address << Qt::endl;
-            done = true;
-            wizard.finish(Page::Finish);
-        }
-    } catch (const ProgramEnded&) {
-        // The end of the program, or a question nobody can answer (already reported).
-    } catch (const std::exception& e) {
-        err << kProgram << ": " << toError(e).description() << Qt::endl;
-        return 1;
+        return runRequest(readRequest(parser), makeOutlook, out, err);
+    } catch (const UsageError& e) {
+        return usage(e.message);
     }
-    if (dialogs.failed())
-        return 1;
-    if (!done) {
-        err << kProgram << ": the setup ended before it was done." << Qt::endl;
-        return 1;
-    }
-    out << "Done." << Qt::endl;
-    return 0;
 }
 
 } // namespace lorvo::setup

@@ -20,6 +20,18 @@ namespace lorvo {
 using OutlookFactory =
     std::function<std::unique_ptr<outlook::Provider>(Dialogs& dialogs, Shell& shell)>;
 
+// A wrong argument: the run prints it with a pointer to the usage and ends with exit code 2.
+struct UsageError
+{
+    QString message;
+};
+
+// A run that cannot do what it was asked: it prints the message and ends with exit code 1.
+struct RunFailure
+{
+    QString message;
+};
+
 // Answers nothing: every request prints its whole text on err and ends the run (throws
 // ProgramEnded, which unwinds through every procedure on the way). A program that can answer some
 // requests from its arguments overrides those.
