@@ -1,6 +1,6 @@
 #include "setup/gui/setupwindows.h"
 
-#include "setup/gui/setuppage.h"
+#include "setup/gui/pages.h"
 #include "shared/gui/topmost.h"
 
 #include <QCoreApplication>
@@ -15,7 +15,7 @@ QWidget* SetupWindows::page(Page page)
 {
     auto& window = m_pages[page];
     if (!window) {
-        window = std::make_unique<SetupPage>(page, m_wizard);
+        window = makePage(page, m_wizard);
         // The last pages stay above Outlook, which the setup has just brought to the front.
         if (page == Page::Finish || page == Page::FinishUpgrade)
             MakeTopMost(window.get());
