@@ -61,6 +61,7 @@ private slots:
     void safeComponentAbsentReadsOutlookDirectly();
     void safeComponentPresentWrapsEveryCall();
     void safeComponentRefusingTheKeyIsNotUsed();
+    void safeComponentOfAnotherVersionIsNotUsed();
     void safeWrapperFailuresFallBackToTheItem();
     void safeComponentPathHasOneSeparator();
     void directReadFailureGivesEmptyBody();

@@ -1,4 +1,5 @@
 #include "archive/safeitem.h"
+#include "archive/safeitemplugin.h"
 #include "test_archive_support.h"
 #include "tests/support/testsupport.h"
 
@@ -50,6 +51,13 @@ public:
         using Fn = void (*)(int32_t, int32_t, int32_t);
         if (auto fn = reinterpret_cast<Fn>(m_library.resolve("lorvoTestSafeControl")))
             fn(refuseKey, noPostItem, failBodies);
+    }
+
+    void reportVersion(int32_t version)
+    {
+        using Fn = void (*)(int32_t);
+        if (auto fn = reinterpret_cast<Fn>(m_library.resolve("lorvoTestSafeReportVersion")))
+            fn(version);
     }
 
 private:
@@ -127,6 +135,26 @@ void ArchiveSupportTest::safeComponentRefusingTheKeyIsNotUsed()
     QCOMPARE(safe.registrationAttempts(), 0);
     QCOMPARE(component.counters()[0], 1);
     QCOMPARE(component.counters()[2], 0);
+}
+
+void ArchiveSupportTest::safeComponentOfAnotherVersionIsNotUsed()
+{
+    TestRuntime t;
+    Component component(t.platform.programDir);
+    QVERIFY(component.install());
+    component.reportVersion(LORVO_SAFE_ABI_VERSION + 1);
+    auto item = std::make_shared<TestItem>();
+    item->html = u"<p>read directly</p>"_s;
+    SafeItem safe(*t.rt);
+
+    QCOMPARE(safe.getSafeHTMLBody(item), item->html);
+    const QString rtf = t.path(u"item.rtf"_s);
+    safe.getSafeSaveItem(item, rtf, outlook::olRTF);
+    QCOMPARE(item->saved, QStringList{rtf});
+    QVERIFY(!safe.fncSafeComponentReady());
+    // Nothing of it was used, not even its utility object; it was looked for again once.
+    QCOMPARE(component.counters()[0], 0);
+    QCOMPARE(safe.registrationAttempts(), 1);
 }
 
 void ArchiveSupportTest::safeWrapperFailuresFallBackToTheItem()

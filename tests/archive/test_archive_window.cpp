@@ -219,6 +219,21 @@ void TestArchiveWindow::groupNoneRestoresOutlineDisabled()
     QVERIFY(!b.logic.state().check(Check::CollapseInitially).enabled);
 }
 
+void TestArchiveWindow::storedTextEndsAtItsTerminatingNull()
+{
+    // Values written with their terminating null, as some tools store registry strings.
+    Archive a;
+    const QString existing = a.t.path(u"web"_s);
+    QDir().mkpath(existing);
+    a.storeSetting(u"DestinationFolder"_s, QString(existing + QChar(0)));
+    a.storeSetting(u"iNumbering"_s, QString(u"42"_s + QChar(0)));
+    QCOMPARE(a.settings.fncGetSetting(u"Settings"_s, u"iNumbering"_s, u"1000"_s), u"42"_s);
+
+    a.logic.subSetCaptions();
+    QCOMPARE(a.logic.state().destination, existing);
+    QCOMPARE(a.logic.state().numbering, u"42"_s);
+}
+
 void TestArchiveWindow::badStoredValuesFallBackToDefaults()
 {
     Archive a;

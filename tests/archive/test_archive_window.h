@@ -101,6 +101,7 @@ private Q_SLOTS:
     void restoresStoredValues();
     void groupNoneRestoresOutlineDisabled();
     void badStoredValuesFallBackToDefaults();
+    void storedTextEndsAtItsTerminatingNull();
     void unreadableSettingsFile();
     void savesValuesInOrder();
     void missingImagingEndsWithoutStoring();

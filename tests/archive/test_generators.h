@@ -42,6 +42,7 @@ private slots:
     void flatRefusesBadInput();
     void flatBackLinkAndOpening();
     void flatLargeNumbers();
+    void flatTakesTheArticleClassInAnyLetterCase();
 
     // Attachments and conversion.
     void attachmentsSaved();
@@ -61,6 +62,7 @@ private slots:
     void outlineEmptyFolder();
     void outlineEmptyCategoryList();
     void outlineEscapesText();
+    void outlineNumberLimitAtItsBoundary();
 
     // The published site: unchanged files, search page, sitemap.
     void siteUnchangedWithOptionsOff();

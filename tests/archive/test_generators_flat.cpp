@@ -273,6 +273,23 @@ void GeneratorsTest::flatBackLinkAndOpening()
     QVERIFY(b.t.shell.opened.isEmpty());
 }
 
+void GeneratorsTest::flatTakesTheArticleClassInAnyLetterCase()
+{
+    const auto ofClass = [](const QString& subject, const QString& messageClass) {
+        QJsonObject item = article(subject, u"Network"_s, u"How-to"_s);
+        item.insert(u"messageClass"_s, messageClass);
+        return item;
+    };
+    Archive a({ofClass(u"Lower"_s, u"ipm.post.helpdeskkbarticle"_s),
+               ofClass(u"Upper"_s, u"IPM.POST.HELPDESKKBARTICLE"_s),
+               ofClass(u"Longer"_s, u"IPM.Post.HelpdeskKBArticle.Draft"_s),
+               ofClass(u"Post"_s, u"IPM.Post"_s)});
+    QVERIFY(a.flat());
+    QCOMPARE(a.pages(), (QStringList{u"Lower.htm"_s, u"Upper.htm"_s}));
+    QCOMPARE(a.lists(),
+             u"<ul>"_s + li(u"Lower.htm"_s, u"Lower"_s) + li(u"Upper.htm"_s, u"Upper"_s) + kClose);
+}
+
 void GeneratorsTest::flatLargeNumbers()
 {
     Archive a({article(u"A"_s), article(u"B"_s)});

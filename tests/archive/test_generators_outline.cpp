@@ -220,3 +220,29 @@ void GeneratorsTest::outlineEscapesText()
     QVERIFY(index.contains("<a href='ab%D0%96.htm'>a&lt;b&gt;&#1046;</a>"));
     QVERIFY(a.bytes(u"ab\u0416.htm"_s).contains("<h1>a&lt;b&gt;&#1046;</h1>"));
 }
+
+void GeneratorsTest::outlineNumberLimitAtItsBoundary()
+{
+    // Two articles after the start number: the last takes the largest 32-bit number.
+    const QJsonArray items{article(u"First"_s, u"C"_s, u"T"_s),
+                           article(u"Second"_s, u"C"_s, u"T"_s)};
+    Archive a(items);
+    a.host.categoryList = entries({u"C"_s});
+    a.host.typeList = entries({u"T"_s});
+    a.host.opts.namingScheme = 1;
+    a.host.opts.numbering = u"2147483645"_s;
+    QVERIFY(a.outline());
+    QCOMPARE(a.pages(), (QStringList{u"2147483646.htm"_s, u"2147483647.htm"_s}));
+    QVERIFY(a.page(u"2147483647.htm"_s).contains(u"<h1>Second</h1>"_s));
+
+    // One more would pass it: the run is reported and ends before a page is written.
+    Archive b(items);
+    b.host.categoryList = entries({u"C"_s});
+    b.host.typeList = entries({u"T"_s});
+    b.host.opts.namingScheme = 1;
+    b.host.opts.numbering = u"2147483646"_s;
+    QVERIFY(!b.outline());
+    QVERIFY(b.t.end.ended);
+    QVERIFY(b.t.rt->errors().errorText().contains(u"subGenerateArticlesOutline"_s));
+    QVERIFY(b.pages().isEmpty());
+}

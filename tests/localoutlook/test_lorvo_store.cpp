@@ -140,6 +140,7 @@ private slots:
     void badStoreFilesForDump();
     void profileCommands();
     void profileFolderThatCannotBeWritten();
+    void twoProgramsChangingTheProfileAtOnce();
 };
 
 void TestLorvoStore::buildAndDumpRoundTrip()
@@ -350,6 +351,37 @@ void TestLorvoStore::profileFolderThatCannotBeWritten()
     QVERIFY(r.exitCode != 0);
     QVERIFY2(r.err.contains(QDir::toNativeSeparators(t.profile)), qPrintable(r.err));
     QCOMPARE(t.files(), QStringList{u"blocker"_s});
+}
+
+void TestLorvoStore::twoProgramsChangingTheProfileAtOnce()
+{
+    Tool t;
+    writeInputs(t);
+    QCOMPARE(t.run({u"build"_s, t.path(u"manifest.json"_s), t.path(u"kb.pst"_s)}).exitCode, 0);
+    QCOMPARE(t.run({u"profile"_s, u"init"_s, u"--version"_s, u"11.0.5510"_s}).exitCode, 0);
+
+    // While this program is changing the profile, lorvo-store attaches a store to it: it waits
+    // for this change to be written and then makes its own, so that neither change is lost.
+    QProcess other;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(u"LORVO_OUTLOOK_PROFILE"_s, t.profile);
+    other.setProcessEnvironment(env);
+    const localoutlook::Profile profile(t.profile);
+    bool otherWaited = false;
+    profile.update([&](localoutlook::ProfileState& state) {
+        other.start(QStringLiteral(LORVO_STORE_EXECUTABLE),
+                    {u"profile"_s, u"attach"_s, t.path(u"kb.pst"_s)});
+        otherWaited = !other.waitForFinished(3000);
+        state.version = u"12.0.4518"_s;
+    });
+    QVERIFY2(otherWaited, "lorvo-store changed the profile while another program was changing it");
+    QVERIFY(other.waitForFinished(60000));
+    QVERIFY2(other.exitCode() == 0, other.readAllStandardError().constData());
+
+    const localoutlook::ProfileState state = profile.load();
+    QCOMPARE(state.version, u"12.0.4518"_s);
+    QCOMPARE(state.stores.size(), 3);
+    QCOMPARE(state.stores.last(), QDir::cleanPath(t.path(u"kb.pst"_s)));
 }
 
 QTEST_GUILESS_MAIN(TestLorvoStore)

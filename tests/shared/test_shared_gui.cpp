@@ -59,6 +59,7 @@ class TestSharedGui : public QObject
 private slots:
     void handlerKeepsFailuresFromTheEventLoop();
     void messageBoxAnswersWithThePressedButton();
+    void boxClosedWithoutAButtonAnswersItsNo();
     void pickerListsStoresAndCreatesFolders();
     void pickerTellsWhenAFolderRefusesSubfolders();
     void folderBrowserAsksForTypedNames();
@@ -110,6 +111,33 @@ void TestSharedGui::messageBoxAnswersWithThePressedButton()
     request.buttons = Buttons::RetryCancel;
     pressOnNextBox(QMessageBox::Retry);
     QCOMPARE(dialogs.messageBox(request), Answer::Retry);
+}
+
+void TestSharedGui::boxClosedWithoutAButtonAnswersItsNo()
+{
+    // The ways a box goes without a button: Escape, the window's close button, and taken away
+    // (the end of the program hides a window that does not close).
+    const std::function<void(QMessageBox*)> ways[] = {
+        [](QMessageBox* box) { QTest::keyClick(box, Qt::Key_Escape); },
+        [](QMessageBox* box) { box->close(); },
+        [](QMessageBox* box) { box->hide(); },
+    };
+    QtDialogs dialogs;
+    MessageBoxRequest request;
+    request.text = u"Do you want to exit the installation?"_s;
+    request.title = u"Lorvo for Outlook"_s;
+    for (const auto& way : ways) {
+        for (const auto& [buttons, no] :
+             {std::pair{Buttons::YesNo, Answer::No}, std::pair{Buttons::Ok, Answer::Ok},
+              std::pair{Buttons::OkCancel, Answer::Cancel}}) {
+            request.buttons = buttons;
+            QTimer::singleShot(0, [&way] {
+                if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+                    way(box);
+            });
+            QCOMPARE(dialogs.messageBox(request), no);
+        }
+    }
 }
 
 void TestSharedGui::pickerListsStoresAndCreatesFolders()

@@ -1,5 +1,6 @@
 // A safe item component for the tests. Besides the component's interface it exports
-// lorvoTestSafeCounters and lorvoTestSafeControl, which the tests resolve from the same file.
+// lorvoTestSafeCounters, lorvoTestSafeControl and lorvoTestSafeReportVersion, which the tests
+// resolve from the same file.
 
 #include "archive/safeitemplugin.h"
 
@@ -26,6 +27,7 @@ struct Control
 
 Counters counters;
 Control control;
+int32_t reportedVersion = LORVO_SAFE_ABI_VERSION; // what lorvoSafeAbiVersion answers
 
 constexpr int32_t kAccessDenied = 70;
 constexpr int32_t kNotReady = 91;
@@ -58,7 +60,7 @@ extern "C" {
 
 LORVO_SAFE_EXPORT int32_t lorvoSafeAbiVersion(void)
 {
-    return LORVO_SAFE_ABI_VERSION;
+    return reportedVersion;
 }
 
 LORVO_SAFE_EXPORT LorvoSafeObject* lorvoSafeCreate(const char* className)
@@ -143,6 +145,12 @@ LORVO_SAFE_EXPORT void lorvoTestSafeControl(int32_t refuseKey, int32_t noPostIte
                                             int32_t failBodies)
 {
     control = {refuseKey, noPostItem, failBodies};
+}
+
+// Makes the component report another version of the interface.
+LORVO_SAFE_EXPORT void lorvoTestSafeReportVersion(int32_t version)
+{
+    reportedVersion = version;
 }
 
 } // extern "C"
