@@ -47,7 +47,7 @@ private slots:
     void hrefEncodeKeepsTheLinkOnTheFile();
 
     // test_archive_support_toc.cpp
-    void tocHeadIsExact();
+    void tocHeadCarriesWhatThePagesNeed();
     void writeTocReplacesReadOnlyIndex();
     void writeTocFailureIsReported();
     void supportFilesWrittenFromResources_data();
