@@ -5,24 +5,25 @@
 #include <QSaveFile>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 QString TestItem::HTMLBody()
 {
     ++bodyReads;
     if (failBody)
-        throw lorvo::Error(lorvo::err::PermissionDenied, QStringLiteral("Body refused"));
+        throw lorvo::Error(lorvo::err::PermissionDenied, u"Body refused"_s);
     return html;
 }
 
 void TestItem::SaveAs(const QString& path, qint32 type)
 {
     if (failSave || type != outlook::olRTF)
-        throw lorvo::Error(lorvo::err::PathFileAccess, QStringLiteral("Save refused"));
+        throw lorvo::Error(lorvo::err::PathFileAccess, u"Save refused"_s);
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw lorvo::Error(lorvo::err::PathNotFound, path);
-    file.write(lorvo::rtf::itemToRtf({{QStringLiteral("From:"), QStringLiteral("Helpdesk")},
-                                      {QStringLiteral("Subject:"), subject}},
-                                     html));
+    file.write(
+        lorvo::rtf::itemToRtf({{u"From:"_s, u"Helpdesk"_s}, {u"Subject:"_s, subject}}, html));
     if (!file.commit())
         throw lorvo::Error(lorvo::err::PathFileAccess, path);
     saved.append(path);

@@ -4,19 +4,20 @@
 #include <QFile>
 #include <QFileInfo>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo::setup::test {
 
 QString writePermissionText()
 {
-    return QStringLiteral(
-        "It seems like you don't have write permission on the folder you have selected,\r\n"
-        "or some Lorvo application is currently running!\r\n\r\n"
-        "Please shutdown the application and try again!");
+    return u"It seems like you don't have write permission on the folder you have selected,\r\n"
+           u"or some Lorvo application is currently running!\r\n\r\n"
+           u"Please shutdown the application and try again!"_s;
 }
 
 QStringList appFileSources()
 {
-    return QString::fromUtf8(LORVO_SETUP_TEST_APPFILES).split(QLatin1Char('|'));
+    return QString::fromUtf8(LORVO_SETUP_TEST_APPFILES).split(u'|');
 }
 
 QByteArray fileBytes(const QString& path)

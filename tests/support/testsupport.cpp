@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QSettings>
 
+using namespace Qt::StringLiterals;
+
 namespace lorvo::test {
 
 namespace {
@@ -33,8 +35,7 @@ bool isAtOrBelow(const QString& path, const QString& prefix)
     const QString p = QDir::cleanPath(QDir::fromNativeSeparators(path));
     const QString root = QDir::cleanPath(QDir::fromNativeSeparators(prefix));
     // A root ("/") ends with its separator already.
-    return p == root ||
-           p.startsWith(root.endsWith(QLatin1Char('/')) ? root : root + QLatin1Char('/'));
+    return p == root || p.startsWith(root.endsWith(u'/') ? root : root + u'/');
 }
 
 } // namespace
@@ -147,7 +148,7 @@ outlook::FolderPtr ScriptedDialogs::pickOutlookFolder(outlook::NameSpace& nameSp
     Recorded r;
     r.kind = Recorded::Pick;
     requests.append(r);
-    const auto step = take(Recorded::Pick, QStringLiteral("(Outlook folder picker)"));
+    const auto step = take(Recorded::Pick, u"(Outlook folder picker)"_s);
     if (!step || step->text.isEmpty())
         return nullptr;
     return folderAtPath(nameSpace, step->text);
@@ -193,7 +194,7 @@ void FaultyFileSystem::check(const QString& path)
 {
     for (const auto& [prefix, number] : std::as_const(m_faults)) {
         if (isAtOrBelow(path, prefix))
-            throw Error(number, QStringLiteral("Injected failure at ") + path);
+            throw Error(number, u"Injected failure at "_s + path);
     }
 }
 
@@ -260,7 +261,7 @@ TestRuntime::TestRuntime(const QString& programTitle, bool createProfile)
     if (!dir.isValid())
         qFatal("TestRuntime: no temporary folder");
     if (QCoreApplication::organizationName().isEmpty())
-        QCoreApplication::setOrganizationName(QStringLiteral("LorvoTests"));
+        QCoreApplication::setOrganizationName(u"LorvoTests"_s);
 
     for (const char* name : kRedirected) {
         m_savedEnvironment.append({QByteArray(name), qEnvironmentVariableIsSet(name)
@@ -268,7 +269,7 @@ TestRuntime::TestRuntime(const QString& programTitle, bool createProfile)
                                                          : std::nullopt});
     }
 
-    profileDir = path(QStringLiteral("profile"));
+    profileDir = path(u"profile"_s);
     qputenv("LORVO_OUTLOOK_PROFILE", QFile::encodeName(profileDir));
     for (const auto& [name, folder] :
          {std::pair{"XDG_CONFIG_HOME", "config"}, std::pair{"XDG_DATA_HOME", "data"},
@@ -277,15 +278,15 @@ TestRuntime::TestRuntime(const QString& programTitle, bool createProfile)
         QDir().mkpath(target);
         qputenv(name, QFile::encodeName(target));
     }
-    const QString settingsDir = path(QStringLiteral("settings"));
+    const QString settingsDir = path(u"settings"_s);
     QDir().mkpath(settingsDir);
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir);
     QSettings::setPath(QSettings::IniFormat, QSettings::SystemScope, settingsDir);
     QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir);
     QSettings::setPath(QSettings::NativeFormat, QSettings::SystemScope, settingsDir);
 
-    platform.documentsDir = path(QStringLiteral("Documents"));
-    platform.programDir = path(QStringLiteral("program"));
+    platform.documentsDir = path(u"Documents"_s);
+    platform.programDir = path(u"program"_s);
     QDir().mkpath(platform.documentsDir);
     QDir().mkpath(platform.programDir);
 
