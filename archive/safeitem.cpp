@@ -126,6 +126,21 @@ private:
     LorvoSafeItem m_item;
 };
 
+// Hands a keyed wrapper holding the item to use; false when no wrapper could be made or it failed.
+bool throughWrapper(const Api& api, outlook::Item& item, const std::function<void(Wrapper&)>& use)
+{
+    bool done = false;
+    ignoreErrors([&] {
+        Wrapper wrapper(api, item);
+        if (!wrapper)
+            return;
+        wrapper.prepare();
+        use(wrapper);
+        done = true;
+    });
+    return done;
+}
+
 } // namespace
 
 struct SafeItem::Component
@@ -217,17 +232,9 @@ QString SafeItem::getSafeHTMLBody(const outlook::ItemPtr& ouiMailItem)
     QString body;
     if (!ouiMailItem)
         return body;
-    bool done = false;
-    if (fncSafeComponentReady()) {
-        ignoreErrors([&] {
-            Wrapper wrapper(m_component->api, *ouiMailItem);
-            if (!wrapper)
-                return;
-            wrapper.prepare();
-            body = wrapper.htmlBody();
-            done = true;
-        });
-    }
+    const bool done =
+        fncSafeComponentReady() &&
+        throughWrapper(m_component->api, *ouiMailItem, [&](Wrapper& w) { body = w.htmlBody(); });
     // No wrapper, or one that failed: the item itself.
     if (!done)
         ignoreErrors([&] { body = ouiMailItem->HTMLBody(); });
@@ -239,17 +246,9 @@ void SafeItem::getSafeSaveItem(const outlook::ItemPtr& ouiMailItem, const QStrin
 {
     if (!ouiMailItem)
         return;
-    bool done = false;
-    if (fncSafeComponentReady()) {
-        ignoreErrors([&] {
-            Wrapper wrapper(m_component->api, *ouiMailItem);
-            if (!wrapper)
-                return;
-            wrapper.prepare();
-            wrapper.saveAs(strPath, OLSaveTpe);
-            done = true;
-        });
-    }
+    const bool done = fncSafeComponentReady() &&
+                      throughWrapper(m_component->api, *ouiMailItem,
+                                     [&](Wrapper& w) { w.saveAs(strPath, OLSaveTpe); });
     if (!done)
         ignoreErrors([&] { ouiMailItem->SaveAs(strPath, OLSaveTpe); });
 }
