@@ -206,7 +206,7 @@ void ImportTest::bodiesAndTextAsOutlookGivesThem_data()
         << u"EmailWithInnerMailAndAttachments.msg"_s << u"Outer mail"_s
         << u"<body lang=JA link=\"#0563C1\" vlink=\"#954F72\""_s << u"Outer mail\r\n"_s;
     QTest::newRow("8-bit texts in code page 1252")
-        << u"EmailWithSpecialCharsInSubject.msg"_s
+        << u"EmailWithAccentedSubject.msg"_s
         << u"Un sujet bien défini Àéroport mañana être ouïe électricité così próxima à Ô"_s
         << u"Testing .msg subject encoding"_s << u"Testing .msg subject encoding\r\n"_s;
     QTest::newRow("8-bit texts in code page 932")
