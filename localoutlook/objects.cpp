@@ -5,6 +5,7 @@
 #include "localoutlook/mime.h"
 #include "localoutlook/profile.h"
 #include "localoutlook/store.h"
+#include "shared/filesystem.h"
 #include "shared/rtf/reader.h"
 #include "shared/rtf/writer.h"
 
@@ -12,7 +13,6 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QLocale>
-#include <QSaveFile>
 #include <map>
 
 using namespace Qt::StringLiterals;
@@ -37,21 +37,15 @@ void checkIndex(int index, qsizetype count)
             u"Array index out of bounds: %1 is not between 1 and %2."_s.arg(index).arg(count));
 }
 
-// Writes a whole file or raises an error naming it.
+// Writes a whole file or raises an error naming it. A copy saved by Outlook is not waited for on
+// the disk: it is written beside the target and renamed over it, whole or not at all.
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
     const QFileInfo info(path);
     if (!info.absoluteDir().exists())
         throw Error(lorvo::err::PathNotFound,
                     u"Path not found: %1"_s.arg(native(info.absolutePath())));
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        throw Error(lorvo::err::PermissionDenied,
-                    u"Cannot write the file %1: %2"_s.arg(native(path), file.errorString()));
-    file.write(bytes);
-    if (!file.commit())
-        throw Error(lorvo::err::PathFileAccess,
-                    u"Cannot write the file %1: %2"_s.arg(native(path), file.errorString()));
+    lorvo::LocalFileSystem().writeFile(path, bytes);
 }
 
 // Everything the objects of one Application share: the profile, the open store files and the
@@ -187,11 +181,11 @@ public:
 
     // Known without reading the item: a folder scan asks it of every item.
     QString EntryID() override { return itemEntryId(m_store->storeId(), m_id); }
-    QString MessageClass() override { return record().messageClass; }
-    QString Subject() override { return record().subject; }
+    QString MessageClass() override { return header().messageClass; }
+    QString Subject() override { return header().subject; }
     QString HTMLBody() override { return htmlBodyOf(record()); }
     QString Body() override { return record().body; }
-    QDateTime LastModificationTime() override { return record().modified; }
+    QDateTime LastModificationTime() override { return header().modified; }
     outlook::AttachmentsPtr Attachments() override
     {
         return std::make_shared<AttachmentsImpl>(m_store, m_store->attachments(m_id));
@@ -260,6 +254,16 @@ private:
         return u"<html><body>"_s + text + u"</body></html>"_s;
     }
 
+    // The bodies are read only when asked for: a scan of the folder reads subjects and fields.
+    const ItemRecord& header()
+    {
+        if (m_record)
+            return *m_record;
+        if (!m_header)
+            m_header = m_store->itemHeader(m_id);
+        return *m_header;
+    }
+
     const ItemRecord& record()
     {
         if (!m_record)
@@ -269,16 +273,23 @@ private:
 
     std::shared_ptr<Store> m_store;
     qint64 m_id;
+    std::optional<ItemRecord> m_header;
     std::optional<ItemRecord> m_record;
 };
 
+// A snapshot of a folder's items. While it is held (a generator holds it for its run), the
+// store's reads share one transaction instead of locking the file for each.
 class ItemsImpl final : public outlook::Items
 {
 public:
     ItemsImpl(std::shared_ptr<Store> store, QList<qint64> ids)
         : m_store(std::move(store)), m_ids(std::move(ids))
     {
+        m_store->beginReadScope();
     }
+    ~ItemsImpl() override { m_store->endReadScope(); }
+    ItemsImpl(const ItemsImpl&) = delete;
+    ItemsImpl& operator=(const ItemsImpl&) = delete;
     int Count() override { return int(m_ids.size()); }
     outlook::ItemPtr Item(int index) override
     {

@@ -64,6 +64,8 @@ Statement& Statement::bindNull(int index)
 
 bool Statement::next()
 {
+    if (!sqlite3_stmt_busy(m_stmt))
+        m_db.beforeStep(m_stmt);
     const int rc = sqlite3_step(m_stmt);
     if (rc == SQLITE_ROW)
         return true;
@@ -127,11 +129,14 @@ Database::Database(const QString& path, bool create) : m_path(path)
 Database::~Database()
 {
     m_cache.clear(); // statements first: the connection closes only without them
+    endRead();
     sqlite3_close(m_db);
 }
 
 void Database::exec(const char* sql)
 {
+    if (m_depth == 0)
+        endRead();
     char* message = nullptr;
     const int rc = sqlite3_exec(m_db, sql, nullptr, nullptr, &message);
     sqlite3_free(message);
@@ -164,6 +169,7 @@ void Database::transaction(const std::function<void()>& work)
         work();
         return;
     }
+    endRead();
     exec("BEGIN IMMEDIATE");
     ++m_depth;
     try {
@@ -176,6 +182,42 @@ void Database::transaction(const std::function<void()>& work)
         sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
         throw;
     }
+}
+
+void Database::beginReadScope()
+{
+    ++m_readScopes;
+}
+
+void Database::endReadScope()
+{
+    if (m_readScopes > 0 && --m_readScopes == 0)
+        endRead();
+}
+
+void Database::beforeStep(sqlite3_stmt* stmt)
+{
+    if (m_depth > 0)
+        return; // inside a write transaction
+    const bool reads = sqlite3_stmt_readonly(stmt) != 0;
+    if (m_reading && (!reads || m_readSince.elapsed() >= kReadSliceMs))
+        endRead();
+    if (!m_reading && reads && m_readScopes > 0 && sqlite3_get_autocommit(m_db)) {
+        // Deferred: the file's shared lock is taken by the first read and kept until the end.
+        if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {
+            m_reading = true;
+            m_readSince.start();
+        }
+    }
+}
+
+void Database::endRead()
+{
+    if (!m_reading)
+        return;
+    m_reading = false;
+    // Statements still stepping keep their snapshot until they are reset.
+    sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
 }
 
 void Database::fail(int code) const

@@ -6,6 +6,7 @@
 #include "shared/error.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QString>
 #include <QVariant>
 #include <functional>
@@ -74,14 +75,31 @@ public:
     // Runs work inside one transaction: everything or nothing. Nested calls join the outer one.
     void transaction(const std::function<void()>& work);
 
+    // While a read scope is open, reads share one transaction instead of taking and releasing
+    // the file's lock each time. It is renewed at the first read after kReadSliceMs, so that a
+    // writer in another process waits about that long at most; a write of this connection ends
+    // it first. Scopes nest; the shared transaction ends with the last one.
+    void beginReadScope();
+    void endReadScope();
+    static constexpr qint64 kReadSliceMs = 100;
+
     // Raises the error of the connection for a failed call, naming the store file.
     [[noreturn]] void fail(int code) const;
 
 private:
+    friend class Statement;
+    // Before a statement's first step: joins or starts the shared read transaction of a read
+    // scope, or ends it before a write.
+    void beforeStep(sqlite3_stmt* stmt);
+    void endRead();
+
     QString m_path;
     sqlite3* m_db = nullptr;
     std::map<const char*, std::unique_ptr<Statement>> m_cache;
     int m_depth = 0;
+    int m_readScopes = 0;
+    bool m_reading = false; // the shared read transaction is open
+    QElapsedTimer m_readSince;
 };
 
 } // namespace localoutlook::sql

@@ -457,11 +457,11 @@ QList<qint64> Store::itemIds(qint64 folderId)
     return ids;
 }
 
-ItemRecord Store::item(qint64 id)
+namespace {
+
+// An item's row: the columns of its header first, then (withBodies) its three bodies.
+ItemRecord readItem(sql::Statement& s, qint64 id, bool withBodies)
 {
-    auto& s = m_db.cached("SELECT message_class, subject, html_body, body, recipients, rtf_body,"
-                          " created, modified, source, source_key FROM items WHERE id = ?");
-    s.bind(1, id);
     if (!s.next())
         throw lorvo::Error(errc::NotFound,
                            u"The item no longer exists: it was deleted or moved."_s);
@@ -469,16 +469,34 @@ ItemRecord Store::item(qint64 id)
     r.id = id;
     r.messageClass = s.text(0);
     r.subject = s.text(1);
-    r.htmlBody = s.text(2);
-    r.body = s.text(3);
-    r.recipients = s.text(4);
-    r.rtfBody = s.blob(5);
-    r.created = timeFromText(s.text(6));
-    r.modified = timeFromText(s.text(7));
-    r.source = s.text(8);
-    r.sourceKey = s.text(9);
+    r.recipients = s.text(2);
+    r.created = timeFromText(s.text(3));
+    r.modified = timeFromText(s.text(4));
+    r.source = s.text(5);
+    r.sourceKey = s.text(6);
+    if (withBodies) {
+        r.htmlBody = s.text(7);
+        r.body = s.text(8);
+        r.rtfBody = s.blob(9);
+    }
     s.reset();
     return r;
+}
+
+} // namespace
+
+ItemRecord Store::item(qint64 id)
+{
+    auto& s = m_db.cached("SELECT message_class, subject, recipients, created, modified, source,"
+                          " source_key, html_body, body, rtf_body FROM items WHERE id = ?");
+    return readItem(s.bind(1, id), id, true);
+}
+
+ItemRecord Store::itemHeader(qint64 id)
+{
+    auto& s = m_db.cached("SELECT message_class, subject, recipients, created, modified, source,"
+                          " source_key FROM items WHERE id = ?");
+    return readItem(s.bind(1, id), id, false);
 }
 
 qint64 Store::addItem(qint64 folderId, const ItemRecord& r)

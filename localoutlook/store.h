@@ -102,6 +102,9 @@ public:
     // Items.
     QList<qint64> itemIds(qint64 folder);
     ItemRecord item(qint64 id);
+    /// The item without its bodies (htmlBody, body and rtfBody left empty): what a list of
+    /// items reads of each.
+    ItemRecord itemHeader(qint64 id);
     qint64 addItem(qint64 folder, const ItemRecord& record);
     void updateItem(const ItemRecord& record);
     std::optional<FieldValue> findField(qint64 item, const QString& name);
@@ -127,6 +130,10 @@ public:
 
     /// Runs work as one transaction.
     void transaction(const std::function<void()>& work) { m_db.transaction(work); }
+
+    /// Until the matching endReadScope, reads share a transaction (sql::Database::beginReadScope).
+    void beginReadScope() { m_db.beginReadScope(); }
+    void endReadScope() { m_db.endReadScope(); }
 
     explicit Store(const QString& path, bool create);
 

@@ -9,11 +9,14 @@
 #include "tests/support/testsupport.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
+#include <atomic>
+#include <thread>
 
 using namespace Qt::StringLiterals;
 using lorvo::Error;
@@ -149,6 +152,7 @@ private slots:
     void itemsAreFoundAgainByIdentity();
     void saveAsRtfEncapsulatesTheHtml();
     void saveAsTextAndUnsupportedTypes();
+    void heldItemsLetWritersThrough();
     void mailDisplaySavesToDraftsAndOpensMessageFile();
 };
 
@@ -647,6 +651,54 @@ void TestLocalOutlook::saveAsRtfEncapsulatesTheHtml()
     const auto plainBack = lorvo::rtf::read(file.readAll());
     QVERIFY(plainBack && plainBack->fromHtml);
     QCOMPARE(plainBack->html, u"<html><body>a &lt; b<br>\r\nnext</body></html>"_s);
+}
+
+// While a generator holds a folder's items, their reads share one transaction; another program's
+// writes still get through, this program's own writes are committed at once, and nothing stays
+// locked once the items are let go.
+void TestLocalOutlook::heldItemsLetWritersThrough()
+{
+    Fixture f;
+    const QString path = f.buildTemplate();
+    f.ns->AddStore(path);
+    const auto folder =
+        f.ns->Folders()->Item(u"LorvoFilled"_s)->Folders()->Item(u"Lorvo for Outlook"_s);
+    outlook::ItemsPtr items = folder->Items();
+    QCOMPARE(items->Item(1)->Subject(), u"Printer jams"_s);
+
+    // Another program that does not wait: the file is locked while the items are being read.
+    localoutlook::sql::Database other(path, false);
+    other.exec("PRAGMA busy_timeout = 0");
+    QVERIFY(errorOf([&] { other.exec("UPDATE items SET body = 'other' WHERE id = 1"); }) != 0);
+
+    // One that waits gets through as the reads go on.
+    std::atomic<bool> written = false;
+    std::thread writer([&] {
+        try {
+            localoutlook::sql::Database waiting(path, false);
+            waiting.exec("UPDATE items SET body = 'waited' WHERE subject = 'Second'");
+            written = true;
+        } catch (const Error&) {
+        }
+    });
+    QElapsedTimer reading;
+    reading.start();
+    while (!written && reading.elapsed() < 4000)
+        QCOMPARE(items->Item(2)->Subject(), u"Second"_s);
+    writer.join();
+    QVERIFY(written);
+    QCOMPARE(items->Item(2)->Body(), u"waited"_s);
+
+    // This program's own change is there for others at once.
+    folder->SetName(u"Renamed"_s);
+    auto& name = other.cached("SELECT count(*) FROM folders WHERE name = 'Renamed'");
+    QVERIFY(name.next());
+    QCOMPARE(name.int64(0), 1);
+    name.reset();
+
+    QCOMPARE(items->Item(1)->Subject(), u"Printer jams"_s);
+    items.reset();
+    QCOMPARE(errorOf([&] { other.exec("UPDATE items SET body = 'free' WHERE id = 1"); }), 0);
 }
 
 void TestLocalOutlook::saveAsTextAndUnsupportedTypes()
