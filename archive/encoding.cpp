@@ -1,6 +1,7 @@
 #include "archive/encoding.h"
 
-#include <QStringEncoder>
+#include "shared/rtf/charsets.h"
+
 #include <QStringView>
 #include <QUrl>
 
@@ -17,34 +18,38 @@ void appendReference(QByteArray& out, char32_t codePoint)
     out += ';';
 }
 
-// Encodes code point by code point; a character the encoder cannot take becomes a reference.
-QByteArray encodeWithReferences(const QString& text, const char* encoding)
+// Encodes in one pass: runs of ASCII are copied whole, another character becomes its byte in the
+// code page (byteOf, 0: none) or a reference. A surrogate without its partner is referenced
+// alone, as an encoder that cannot take it leaves it.
+template <class ByteOf> QByteArray encode(QStringView text, ByteOf byteOf)
 {
     QByteArray out;
-    out.reserve(text.size());
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (c.unicode() < 0x80) {
-            out += char(c.unicode());
+    out.reserve(text.size() + text.size() / 16);
+    const char16_t* const begin = text.utf16();
+    const char16_t* const end = begin + text.size();
+    const char16_t* p = begin;
+    while (p < end) {
+        const char16_t* run = p;
+        while (p < end && *p < 0x80)
+            ++p;
+        if (p > run) {
+            const qsizetype at = out.size();
+            out.resize(at + (p - run));
+            char* dst = out.data() + at;
+            for (; run < p; ++run)
+                *dst++ = char(*run);
+        }
+        if (p == end)
+            break;
+        const char16_t c = *p++;
+        if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p)) {
+            appendReference(out, QChar::surrogateToUcs4(c, *p++));
             continue;
         }
-        qsizetype len = 1;
-        char32_t codePoint = c.unicode();
-        if (c.isHighSurrogate() && i + 1 < text.size() && text.at(i + 1).isLowSurrogate()) {
-            codePoint = QChar::surrogateToUcs4(c, text.at(i + 1));
-            len = 2;
-        }
-        if (encoding) {
-            QStringEncoder encoder(encoding, QStringConverter::Flag::Stateless);
-            const QByteArray bytes = encoder.encode(QStringView(text).mid(i, len));
-            if (encoder.isValid() && !encoder.hasError() && !bytes.isEmpty())
-                out += bytes;
-            else
-                appendReference(out, codePoint);
-        } else {
-            appendReference(out, codePoint);
-        }
-        i += len - 1;
+        if (const uchar b = byteOf(c))
+            out += char(b);
+        else
+            appendReference(out, c);
     }
     return out;
 }
@@ -53,22 +58,12 @@ QByteArray encodeWithReferences(const QString& text, const char* encoding)
 
 QByteArray toWindows1252(const QString& html)
 {
-    // Most texts encode whole; only a text with a character outside the code page takes the
-    // slow road.
-    QStringEncoder encoder("windows-1252", QStringConverter::Flag::Stateless);
-    if (encoder.isValid()) {
-        QByteArray bytes = encoder.encode(html);
-        if (!encoder.hasError())
-            return bytes;
-        return encodeWithReferences(html, "windows-1252");
-    }
-    // A Qt without the code page tables: Latin-1 is the part of Windows-1252 every Qt knows.
-    return encodeWithReferences(html, "ISO-8859-1");
+    return encode(html, [](char16_t c) { return rtf::windows1252Byte(c); });
 }
 
 QByteArray toAsciiHtml(const QString& html)
 {
-    return encodeWithReferences(html, nullptr);
+    return encode(html, [](char16_t) { return uchar(0); });
 }
 
 QString htmlEscape(const QString& text)

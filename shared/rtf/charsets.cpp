@@ -2,6 +2,29 @@
 
 #include <algorithm>
 
+namespace lorvo::rtf {
+
+uchar windows1252Byte(char16_t c)
+{
+    if (c >= 0xA0 && c <= 0xFF)
+        return uchar(c);
+    // 0x80 to 0x9F. The five the code page leaves unassigned stand for the C1 controls of the
+    // same number, as Windows and ICU convert them.
+    static constexpr char16_t high[32] = {
+        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
+        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
+        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+    if (c < 0x81 || c > 0x2122)
+        return 0;
+    for (int i = 0; i < 32; ++i) {
+        if (high[i] == c)
+            return uchar(0x80 + i);
+    }
+    return 0;
+}
+
+} // namespace lorvo::rtf
+
 namespace lorvo::rtf::detail {
 
 int codePageOfCharset(int charset)

@@ -11,6 +11,14 @@
 #include <memory>
 #include <vector>
 
+namespace lorvo::rtf {
+
+/// The Windows-1252 byte of a character outside ASCII, or 0 when the code page has none. The
+/// C1 controls U+0081, U+008D, U+008F, U+0090 and U+009D keep their number.
+uchar windows1252Byte(char16_t c);
+
+} // namespace lorvo::rtf
+
 namespace lorvo::rtf::detail {
 
 /// What a font's bytes mean: a code page, or one of the symbol fonts.

@@ -1,5 +1,7 @@
 #include "shared/rtf/writer.h"
 
+#include "shared/rtf/charsets.h"
+
 #include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
@@ -31,22 +33,6 @@ using namespace Qt::StringLiterals;
 namespace lorvo::rtf {
 
 namespace {
-
-// The Windows-1252 byte of a character outside ASCII, or 0 when the code page has none.
-uchar cp1252Byte(char16_t c)
-{
-    if (c >= 0xA0 && c <= 0xFF)
-        return uchar(c);
-    static constexpr char16_t high[32] = {
-        0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0,      0x017D, 0,      0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178};
-    for (int i = 0; i < 32; ++i) {
-        if (high[i] == c && c != 0)
-            return uchar(0x80 + i);
-    }
-    return 0;
-}
 
 QByteArray hexEscape(uchar b)
 {
@@ -93,7 +79,8 @@ QByteArray escape(QStringView text)
             out += hexEscape(uchar(c));
             continue;
         }
-        if (const uchar b = cp1252Byte(c)) {
+        // The C1 controls are written as \uN too, like every character of no printable byte.
+        if (const uchar b = c >= 0xA0 ? windows1252Byte(c) : 0) {
             out += hexEscape(b);
             continue;
         }

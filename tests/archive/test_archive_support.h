@@ -41,6 +41,7 @@ private slots:
     // test_archive_support_encoding.cpp
     void windows1252KeepsEveryCharacter_data();
     void windows1252KeepsEveryCharacter();
+    void windows1252AsTheCodecHasIt();
     void asciiHtmlReferencesEverythingElse();
     void htmlEscapeCoversQuotes();
     void hrefEncodeKeepsTheLinkOnTheFile_data();

@@ -2,6 +2,7 @@
 #include "test_archive_support.h"
 
 #include <QStringDecoder>
+#include <QStringEncoder>
 #include <QTest>
 #include <QUrl>
 
@@ -29,6 +30,24 @@ void ArchiveSupportTest::windows1252KeepsEveryCharacter()
     QFETCH(QString, text);
     QFETCH(QByteArray, bytes);
     QCOMPARE(toWindows1252(text), bytes);
+}
+
+// Every character is the platform codec's byte for it, or a reference where the code page has
+// none; a surrogate without its partner is referenced alone.
+void ArchiveSupportTest::windows1252AsTheCodecHasIt()
+{
+    if (!QStringEncoder("windows-1252").isValid())
+        QSKIP("This Qt has no Windows-1252 codec to compare with");
+    for (char32_t c = 0; c <= 0xFFFF; ++c) {
+        const QString text = u"a"_s + QChar(char16_t(c)) + u"z"_s;
+        QStringEncoder codec("windows-1252", QStringConverter::Flag::Stateless);
+        QByteArray expected = codec.encode(QStringView(text).mid(1, 1));
+        if (codec.hasError() || expected.isEmpty())
+            expected = "&#" + QByteArray::number(quint32(c)) + ';';
+        QVERIFY2(toWindows1252(text) == 'a' + expected + 'z', qPrintable(QString::number(c, 16)));
+    }
+    QCOMPARE(toWindows1252(u"\U0001F600\u00e9"_s), QByteArray("&#128512;\xe9"));
+    QCOMPARE(toAsciiHtml(QString(QChar(0xD83D)) + u"x"_s), QByteArray("&#55357;x"));
 }
 
 void ArchiveSupportTest::asciiHtmlReferencesEverythingElse()
