@@ -83,4 +83,5 @@ private slots:
     void wordProcessorLivesForTheRun();
     void convertBodyFailures();
     void workingFolderClearsWhatARunLeft();
+    void inlinePicturesLookedForCaseBlind();
 };

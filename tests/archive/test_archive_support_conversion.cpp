@@ -1,5 +1,6 @@
 #include "archive/conversion.h"
 #include "archive/destination.h"
+#include "archive/inlinepictures.h"
 #include "archive/safeitem.h"
 #include "shared/errorhandling.h"
 #include "test_archive_support.h"
@@ -304,4 +305,12 @@ void ArchiveSupportTest::workingFolderClearsWhatARunLeft()
     // A working folder that cannot be made stops the run before anything is written.
     t.fs.failBelow(left, lorvo::err::PermissionDenied);
     QVERIFY_THROWS_EXCEPTION(lorvo::Error, WorkingFolder(t.fs, site));
+}
+
+void ArchiveSupportTest::inlinePicturesLookedForCaseBlind()
+{
+    for (const QString& body : {u"cid:a"_s, u"<img src=CID:x@y>"_s, u"x:y Cid:"_s, u"acid:"_s})
+        QVERIFY2(mayHaveInlinePictures(body), qPrintable(body));
+    for (const QString& body : {QString(), u"cid"_s, u":cid"_s, u"ci:d"_s, u"c id:"_s, u"id:x"_s})
+        QVERIFY2(!mayHaveInlinePictures(body), qPrintable(body));
 }
