@@ -2,7 +2,8 @@
 
 #include "shared/rtf/charsets.h"
 
-#include <QRegularExpression>
+#include <QHash>
+#include <iterator>
 
 using namespace Qt::StringLiterals;
 
@@ -34,19 +35,38 @@ namespace lorvo::rtf {
 
 namespace {
 
-QByteArray hexEscape(uchar b)
+void appendHex(QByteArray& out, uchar b)
 {
-    return "\\'" + QByteArray::number(b, 16).rightJustified(2, '0');
+    static constexpr char digits[] = "0123456789abcdef";
+    const char hex[4] = {'\\', '\'', digits[b >> 4], digits[b & 0xF]};
+    out.append(hex, 4);
 }
 
-} // namespace
-
-QByteArray escape(QStringView text)
+// A character that stands for itself in RTF text.
+bool isPlain(char16_t c)
 {
-    QByteArray out;
-    out.reserve(text.size() + 16);
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
+    return c >= 0x20 && c < 0x7F && c != u'\\' && c != u'{' && c != u'}';
+}
+
+// Appends text escaped (see escape()); runs of plain characters are copied whole.
+void escapeInto(QByteArray& out, QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const char16_t* const end = p + text.size();
+    while (p < end) {
+        const char16_t* run = p;
+        while (p < end && isPlain(*p))
+            ++p;
+        if (p > run) {
+            const qsizetype at = out.size();
+            out.resize(at + (p - run));
+            char* dst = out.data() + at;
+            while (run < p)
+                *dst++ = char(*run++);
+        }
+        if (p == end)
+            break;
+        const char16_t c = *p++;
         switch (c) {
         case u'\\':
             out += "\\\\";
@@ -61,8 +81,8 @@ QByteArray escape(QStringView text)
             out += "\\tab ";
             continue;
         case u'\r':
-            if (i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
+            if (p < end && *p == u'\n')
+                ++p;
             out += "\\par ";
             continue;
         case u'\n':
@@ -71,21 +91,28 @@ QByteArray escape(QStringView text)
         default:
             break;
         }
-        if (c >= 0x20 && c < 0x7F) {
-            out += char(c);
-            continue;
-        }
         if (c < 0x80) {
-            out += hexEscape(uchar(c));
+            appendHex(out, uchar(c));
             continue;
         }
         // The C1 controls are written as \uN too, like every character of no printable byte.
         if (const uchar b = c >= 0xA0 ? windows1252Byte(c) : 0) {
-            out += hexEscape(b);
+            appendHex(out, b);
             continue;
         }
-        out += "\\u" + QByteArray::number(qint16(c)) + '?';
+        out += "\\u";
+        out += QByteArray::number(qint16(c));
+        out += '?';
     }
+}
+
+} // namespace
+
+QByteArray escape(QStringView text)
+{
+    QByteArray out;
+    out.reserve(text.size() + 16);
+    escapeInto(out, text);
     return out;
 }
 
@@ -93,27 +120,84 @@ namespace {
 
 // A tag-kind number for the htmltag control word. Readers ignore it; it follows Outlook's
 // habit of numbering the common tags and marking end tags with 8.
-int tagParameter(const QString& name, bool endTag)
+int tagParameter(QStringView name, bool endTag)
 {
-    static const QStringList known = {u"html"_s, u"head"_s, u"body"_s, u"p"_s, u"&"_s,
-                                      u"div"_s,  u"br"_s,   u"span"_s, u"a"_s, u"img"_s};
-    const int kind = int(known.indexOf(name)) + 1;
+    static constexpr QLatin1StringView known[] = {"html"_L1, "head"_L1, "body"_L1, "p"_L1,
+                                                  "&"_L1,    "div"_L1,  "br"_L1,   "span"_L1,
+                                                  "a"_L1,    "img"_L1};
+    int kind = 0;
+    for (int k = 0; k < int(std::size(known)); ++k) {
+        if (name == known[k]) {
+            kind = k + 1;
+            break;
+        }
+    }
     return kind * 16 + (endTag ? 8 : 0) + (kind > 3 ? 4 : 0);
 }
 
 // Tags whose end breaks the RTF side into a new paragraph.
-bool breaksParagraph(const QString& name, bool endTag)
+bool breaksParagraph(QStringView name, bool endTag)
 {
-    static const QStringList blocks = {u"p"_s,     u"div"_s, u"h1"_s,        u"h2"_s, u"h3"_s,
-                                       u"h4"_s,    u"h5"_s,  u"h6"_s,        u"li"_s, u"tr"_s,
-                                       u"table"_s, u"pre"_s, u"blockquote"_s};
-    return name == "br"_L1 || (endTag && blocks.contains(name));
+    static constexpr QLatin1StringView blocks[] = {
+        "p"_L1,  "div"_L1, "h1"_L1,    "h2"_L1,  "h3"_L1, "h4"_L1,        "h5"_L1,
+        "h6"_L1, "li"_L1,  "table"_L1, "pre"_L1, "tr"_L1, "blockquote"_L1};
+    if (name == "br"_L1)
+        return true;
+    if (!endTag)
+        return false;
+    for (const QLatin1StringView block : blocks) {
+        if (name == block)
+            return true;
+    }
+    return false;
 }
 
-QString decodeReference(const QString& reference)
+// Whether the text holds half a surrogate pair: such text is no valid UTF-16.
+bool hasLoneSurrogate(QStringView text)
+{
+    for (qsizetype j = 0; j < text.size(); ++j) {
+        if (text[j].isHighSurrogate() && j + 1 < text.size() && text[j + 1].isLowSurrogate())
+            ++j;
+        else if (text[j].isSurrogate())
+            return true;
+    }
+    return false;
+}
+
+// The name of the tag that starts the text: "<", an optional "/", blanks, then an ASCII letter
+// and letters and digits; in lower case. Empty when the text starts no such name, and for a tag
+// that is no valid UTF-16, as a regular expression matches none.
+QString tagNameOf(QStringView tag)
+{
+    if (hasLoneSurrogate(tag))
+        return {};
+    qsizetype j = 1;
+    if (j < tag.size() && tag[j] == u'/')
+        ++j;
+    // The blanks of a regular expression's \s: tab, line feed, vertical tab, form feed, carriage
+    // return and space.
+    while (j < tag.size() && ((tag[j] >= u'\t' && tag[j] <= u'\r') || tag[j] == u' '))
+        ++j;
+    const auto isLetter = [](QChar c) {
+        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+    };
+    if (j >= tag.size() || !isLetter(tag[j]))
+        return {};
+    const qsizetype start = j;
+    while (j < tag.size() && (isLetter(tag[j]) || (tag[j] >= u'0' && tag[j] <= u'9')))
+        ++j;
+    QString name = tag.mid(start, j - start).toString();
+    for (QChar& c : name) {
+        if (c >= u'A' && c <= u'Z')
+            c = QChar(c.unicode() + 32);
+    }
+    return name;
+}
+
+QString decodeReference(QStringView reference)
 {
     // reference is "&...;"
-    const QString inner = reference.mid(1, reference.size() - 2);
+    const QStringView inner = reference.mid(1, reference.size() - 2);
     if (inner.startsWith(u'#')) {
         bool ok = false;
         const uint code = inner.startsWith("#x"_L1, Qt::CaseInsensitive)
@@ -130,7 +214,9 @@ QString decodeReference(const QString& reference)
         {u"copy"_s, u"\u00A9"_s},   {u"reg"_s, u"\u00AE"_s},   {u"euro"_s, u"\u20AC"_s},
         {u"hellip"_s, u"\u2026"_s}, {u"ndash"_s, u"\u2013"_s}, {u"mdash"_s, u"\u2014"_s},
     };
-    return named.value(inner);
+    if (inner == "amp"_L1)
+        return u"&"_s;
+    return named.value(inner.toString());
 }
 
 class Encapsulator
@@ -140,40 +226,40 @@ public:
 
     void run(const QString& html)
     {
-        static const QRegularExpression tagName(u"^</?\\s*([A-Za-z][A-Za-z0-9]*)"_s);
+        const QStringView text(html);
+        const qsizetype n = text.size();
         qsizetype i = 0;
         qsizetype textStart = 0;
         const auto flushText = [&](qsizetype end) {
             if (end > textStart)
-                m_out += escape(QStringView(html).mid(textStart, end - textStart));
+                escapeInto(m_out, text.mid(textStart, end - textStart));
         };
-        while (i < html.size()) {
-            const QChar c = html[i];
-            if (c == u'<' && html.mid(i, 4) == "<!--"_L1) {
+        while (i < n) {
+            const QChar c = text[i];
+            if (c == u'<' && text.mid(i, 4) == "<!--"_L1) {
                 flushText(i);
                 qsizetype end = html.indexOf("-->"_L1, i + 4);
-                end = end < 0 ? html.size() : end + 3;
-                group(241, QStringView(html).mid(i, end - i));
+                end = end < 0 ? n : end + 3;
+                group(241, text.mid(i, end - i));
                 i = textStart = end;
-            } else if (c == u'<' && i + 1 < html.size() &&
-                       (html[i + 1].isLetter() || html[i + 1] == u'/' || html[i + 1] == u'!' ||
-                        html[i + 1] == u'?')) {
+            } else if (c == u'<' && i + 1 < n &&
+                       (text[i + 1].isLetter() || text[i + 1] == u'/' || text[i + 1] == u'!' ||
+                        text[i + 1] == u'?')) {
                 flushText(i);
-                const qsizetype end = tagEnd(html, i);
-                const QString tag = html.mid(i, end - i);
-                const auto m = tagName.match(tag);
-                const QString name = m.hasMatch() ? m.captured(1).toLower() : QString();
+                const qsizetype end = tagEnd(text, i);
+                const QStringView tag = text.mid(i, end - i);
+                const QString name = tagNameOf(tag);
                 const bool endTag = tag.startsWith("</"_L1);
                 qsizetype next = end;
-                QString content = tag;
+                QStringView content = tag;
                 // Raw text elements keep their content inside the group: it is no text of the
                 // page.
                 if (!endTag && (name == "style"_L1 || name == "script"_L1 || name == "title"_L1)) {
                     qsizetype close = html.indexOf(u"</"_s + name, end, Qt::CaseInsensitive);
                     if (close < 0)
-                        close = html.size();
-                    const qsizetype closeEnd = close < html.size() ? tagEnd(html, close) : close;
-                    content = html.mid(i, closeEnd - i);
+                        close = n;
+                    const qsizetype closeEnd = close < n ? tagEnd(text, close) : close;
+                    content = text.mid(i, closeEnd - i);
                     next = closeEnd;
                 }
                 group(tagParameter(name, endTag), content);
@@ -181,30 +267,36 @@ public:
                     m_out += "\\htmlrtf \\par \\htmlrtf0 ";
                 i = textStart = next;
             } else if (c == u'&') {
-                const qsizetype end = referenceEnd(html, i);
+                const qsizetype end = referenceEnd(text, i);
                 if (end < 0) {
                     ++i;
                     continue;
                 }
                 flushText(i);
-                const QStringView reference = QStringView(html).mid(i, end - i);
-                group(tagParameter(u"&"_s, false), reference);
-                const QString decoded = decodeReference(reference.toString());
-                if (!decoded.isEmpty())
-                    m_out += "\\htmlrtf " + escape(decoded) + "\\htmlrtf0 ";
+                const QStringView reference = text.mid(i, end - i);
+                group(tagParameter(u"&", false), reference);
+                const QString decoded = decodeReference(reference);
+                if (!decoded.isEmpty()) {
+                    m_out += "\\htmlrtf ";
+                    escapeInto(m_out, decoded);
+                    m_out += "\\htmlrtf0 ";
+                }
                 i = textStart = end;
             } else {
+                // Plain text up to the next character that may start markup.
                 ++i;
+                while (i < n && text[i] != u'<' && text[i] != u'&')
+                    ++i;
             }
         }
-        flushText(html.size());
+        flushText(n);
     }
 
 private:
     // The position after the character reference that starts with the "&" at i ("&amp;",
     // "&#8364;", "&#x20AC;": a name of up to 32 letters and digits, up to 7 decimal or 6 hex
     // digits), or -1 when none starts there.
-    static qsizetype referenceEnd(const QString& html, qsizetype i)
+    static qsizetype referenceEnd(QStringView html, qsizetype i)
     {
         const auto isAsciiDigit = [](QChar c) { return c >= u'0' && c <= u'9'; };
         const auto isAsciiLetter = [](QChar c) {
@@ -234,7 +326,7 @@ private:
     }
 
     // The position after the tag that starts at i; quoted attribute values may hold ">".
-    static qsizetype tagEnd(const QString& html, qsizetype i)
+    static qsizetype tagEnd(QStringView html, qsizetype i)
     {
         QChar quote;
         for (qsizetype j = i + 1; j < html.size(); ++j) {
@@ -253,7 +345,11 @@ private:
 
     void group(int parameter, QStringView content)
     {
-        m_out += "{\\*\\htmltag" + QByteArray::number(parameter) + ' ' + escape(content) + '}';
+        m_out += "{\\*\\htmltag";
+        m_out += QByteArray::number(parameter);
+        m_out += ' ';
+        escapeInto(m_out, content);
+        m_out += '}';
     }
 
     QByteArray& m_out;
@@ -264,15 +360,20 @@ private:
 QByteArray itemToRtf(const QList<HeaderLine>& header, const QString& html)
 {
     QByteArray out;
-    out.reserve(html.size() + 1024);
+    out.reserve(html.size() + html.size() / 4 + 1024);
     out += "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl\r\n"
            "{\\f0\\fswiss\\fcharset0 Arial;}\r\n"
            "{\\f1\\fmodern\\fcharset0 Courier New;}}\r\n"
            "{\\colortbl;\\red0\\green0\\blue0;}\r\n"
            "\\uc1\\pard\\plain\\deftab360 \\f0\\fs20 ";
     out += "\\htmlrtf ";
-    for (const HeaderLine& line : header)
-        out += "{\\b " + escape(line.label) + "}\\tab " + escape(line.value) + "\\par\r\n";
+    for (const HeaderLine& line : header) {
+        out += "{\\b ";
+        escapeInto(out, line.label);
+        out += "}\\tab ";
+        escapeInto(out, line.value);
+        out += "\\par\r\n";
+    }
     out += "\\par\r\n\\htmlrtf0 \r\n";
     Encapsulator(out).run(html);
     out += "}\r\n";
