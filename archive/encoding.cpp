@@ -4,6 +4,7 @@
 
 #include <QStringView>
 #include <QUrl>
+#include <algorithm>
 
 using namespace Qt::StringLiterals;
 
@@ -64,6 +65,61 @@ QByteArray toWindows1252(const QString& html)
 QByteArray toAsciiHtml(const QString& html)
 {
     return encode(html, [](char16_t) { return uchar(0); });
+}
+
+namespace {
+
+char16_t asciiLower(char16_t c)
+{
+    return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+}
+
+bool equalsCaseBlindAt(QStringView text, qsizetype at, QLatin1StringView word)
+{
+    for (qsizetype k = 0; k < word.size(); ++k) {
+        if (asciiLower(text[at + k].unicode()) != asciiLower(char16_t(word[k].unicode())))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype from)
+{
+    from = std::max<qsizetype>(from, 0);
+    if (word.isEmpty())
+        return from <= text.size() ? from : -1;
+    const auto isLetter = [](char16_t c) { return asciiLower(c) >= u'a' && asciiLower(c) <= u'z'; };
+    // A character of the word that has no other case is found by Qt's fast search, the rest of
+    // the word compared where it is.
+    qsizetype anchor = 0;
+    while (anchor < word.size() && isLetter(char16_t(word[anchor].unicode())))
+        ++anchor;
+    if (anchor < word.size()) {
+        const QChar a(word[anchor]);
+        for (qsizetype at = text.indexOf(a, from + anchor); at >= 0; at = text.indexOf(a, at + 1)) {
+            if (at - anchor + word.size() > text.size())
+                return -1;
+            if (equalsCaseBlindAt(text, at - anchor, word))
+                return at - anchor;
+        }
+        return -1;
+    }
+    for (qsizetype at = from; at + word.size() <= text.size(); ++at) {
+        if (equalsCaseBlindAt(text, at, word))
+            return at;
+    }
+    return -1;
+}
+
+qsizetype lastIndexOfCaseBlind(QStringView text, QLatin1StringView word)
+{
+    for (qsizetype at = text.size() - word.size(); at >= 0; --at) {
+        if (equalsCaseBlindAt(text, at, word))
+            return at;
+    }
+    return -1;
 }
 
 QString htmlEscape(const QString& text)

@@ -20,6 +20,14 @@ QByteArray toAsciiHtml(const QString& html);
 /// become references; control characters other than tab and line breaks are dropped.
 QString htmlEscape(const QString& text);
 
+/// The position of the first occurrence of an ASCII word in text from a position on, letter case
+/// ignored; -1 when there is none. Far faster than a case-blind QString::indexOf, which folds
+/// every character, and the same for words without "k" and "s" (U+212A and U+017F fold to them).
+qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype from = 0);
+
+/// The position of the last occurrence of an ASCII word in text, letter case ignored; -1: none.
+qsizetype lastIndexOfCaseBlind(QStringView text, QLatin1StringView word);
+
 /// A relative address of a file in the archive (a page or "n_files/n_k.ext") for href='...':
 /// everything but unreserved characters and "/" is percent-encoded (UTF-8), so quotes, "#", "%",
 /// "?" and blanks keep the link on the file of that very name.

@@ -59,13 +59,7 @@ QString extensionOf(const QString& displayName, const QByteArray& data)
 
 bool mayHaveInlinePictures(const QString& body)
 {
-    // Looked for at each ":" (a fast search) rather than case-blind at every character.
-    for (qsizetype colon = body.indexOf(u':', 3); colon >= 0;
-         colon = body.indexOf(u':', colon + 1)) {
-        if (QStringView(body).mid(colon - 3, 3).compare("cid"_L1, Qt::CaseInsensitive) == 0)
-            return true;
-    }
-    return false;
+    return indexOfCaseBlind(body, "cid:"_L1) >= 0;
 }
 
 QString linkInlinePictures(Runtime& rt, const outlook::ItemPtr& item, const QString& body,

@@ -2,6 +2,7 @@
 
 #include "archive/encoding.h"
 #include "shared/error.h"
+#include "shared/filesystem.h"
 #include "shared/rtf/reader.h"
 
 #include <QDir>
@@ -9,7 +10,6 @@
 #include <QFileInfo>
 #include <QHash>
 #include <QRegularExpression>
-#include <QSaveFile>
 
 using namespace Qt::StringLiterals;
 
@@ -26,10 +26,30 @@ struct HtmlParts
     QString body;
 };
 
+// Where the first <body ...> tag of the HTML starts and ends (after its ">"); none without one,
+// and none in text that is no valid UTF-16, as a regular expression finds none there.
+std::optional<std::pair<qsizetype, qsizetype>> bodyOpenTag(const QString& html)
+{
+    if (!QStringView(html).isValidUtf16())
+        return std::nullopt;
+    const auto isWordCharacter = [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
+    };
+    for (qsizetype at = indexOfCaseBlind(html, "<body"_L1); at >= 0;
+         at = indexOfCaseBlind(html, "<body"_L1, at + 1)) {
+        const qsizetype after = at + 5;
+        if (after < html.size() && isWordCharacter(html[after]))
+            continue;
+        const qsizetype close = html.indexOf(u'>', after);
+        if (close < 0)
+            return std::nullopt;
+        return std::pair{at, close + 1};
+    }
+    return std::nullopt;
+}
+
 HtmlParts splitHtml(const QString& html)
 {
-    static const QRegularExpression bodyOpen(u"<body\\b[^>]*>"_s,
-                                             QRegularExpression::CaseInsensitiveOption);
     static const QRegularExpression headPart(u"<head\\b[^>]*>.*?</head\\s*>"_s,
                                              QRegularExpression::CaseInsensitiveOption |
                                                  QRegularExpression::DotMatchesEverythingOption);
@@ -40,13 +60,13 @@ HtmlParts splitHtml(const QString& html)
                                             QRegularExpression::CaseInsensitiveOption);
     HtmlParts parts;
     QString head;
-    const auto open = bodyOpen.match(html);
-    if (open.hasMatch()) {
-        head = html.left(open.capturedStart());
-        qsizetype end = html.lastIndexOf("</body"_L1, -1, Qt::CaseInsensitive);
-        if (end < open.capturedEnd())
+    if (const auto open = bodyOpenTag(html)) {
+        const auto [start, after] = *open;
+        head = html.left(start);
+        qsizetype end = lastIndexOfCaseBlind(html, "</body"_L1);
+        if (end < after)
             end = html.size();
-        parts.body = html.mid(open.capturedEnd(), end - open.capturedEnd());
+        parts.body = html.mid(after, end - after);
     } else {
         const auto h = headPart.match(html);
         head = h.hasMatch() ? h.captured() : QString();
@@ -73,12 +93,10 @@ QString extensionForMime(const QString& mime)
     return simple.match(sub).hasMatch() ? sub : u"bin"_s;
 }
 
+// Whole or not at all, and not waited for on the disk: the converted body is read back at once.
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-        throw Error(err::PathFileAccess,
-                    u"Path/File access error: "_s + QDir::toNativeSeparators(path));
+    LocalFileSystem().writeFile(path, bytes);
 }
 
 // Writes the pictures the body carries as data: URIs beside the HTML file and links them there.
@@ -88,6 +106,8 @@ QString extractPictures(const QString& body, const QString& htmlPath)
         u"(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"']?)data:([a-zA-Z0-9.+-]+/[a-zA-Z0-9.+-]+)"
         "((?:;[^,;\"'>\\s]*)*),([^\"'>\\s]*)\\2"_s,
         QRegularExpression::CaseInsensitiveOption);
+    if (indexOfCaseBlind(body, "data:"_L1) < 0)
+        return body;
     const QFileInfo info(htmlPath);
     const QString folderName = info.completeBaseName() + u"_files"_s;
     const QString folder = info.dir().filePath(folderName);

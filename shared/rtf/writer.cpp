@@ -152,24 +152,12 @@ bool breaksParagraph(QStringView name, bool endTag)
     return false;
 }
 
-// Whether the text holds half a surrogate pair: such text is no valid UTF-16.
-bool hasLoneSurrogate(QStringView text)
-{
-    for (qsizetype j = 0; j < text.size(); ++j) {
-        if (text[j].isHighSurrogate() && j + 1 < text.size() && text[j + 1].isLowSurrogate())
-            ++j;
-        else if (text[j].isSurrogate())
-            return true;
-    }
-    return false;
-}
-
 // The name of the tag that starts the text: "<", an optional "/", blanks, then an ASCII letter
 // and letters and digits; in lower case. Empty when the text starts no such name, and for a tag
 // that is no valid UTF-16, as a regular expression matches none.
 QString tagNameOf(QStringView tag)
 {
-    if (hasLoneSurrogate(tag))
+    if (!tag.isValidUtf16())
         return {};
     qsizetype j = 1;
     if (j < tag.size() && tag[j] == u'/')

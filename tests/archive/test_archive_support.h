@@ -44,6 +44,7 @@ private slots:
     void windows1252AsTheCodecHasIt();
     void asciiHtmlReferencesEverythingElse();
     void htmlEscapeCoversQuotes();
+    void caseBlindSearchAsQtFindsIt();
     void hrefEncodeKeepsTheLinkOnTheFile_data();
     void hrefEncodeKeepsTheLinkOnTheFile();
 

@@ -5,6 +5,7 @@
 #include <QStringEncoder>
 #include <QTest>
 #include <QUrl>
+#include <random>
 
 using namespace Qt::StringLiterals;
 using namespace lorvo::archive;
@@ -65,6 +66,25 @@ void ArchiveSupportTest::htmlEscapeCoversQuotes()
     QCOMPARE(htmlEscape(u"<a href='x'>\"Tom & Jerry\"</a>"_s),
              u"&lt;a href=&#39;x&#39;&gt;&quot;Tom &amp; Jerry&quot;&lt;/a&gt;"_s);
     QCOMPARE(htmlEscape(u"Caf\u00e9"_s), u"Caf\u00e9"_s);
+}
+
+// The fast case-blind search finds what Qt's finds, first and last, from any position.
+void ArchiveSupportTest::caseBlindSearchAsQtFindsIt()
+{
+    const QString alphabet = u"<bOdYy:a>/\u00e9 "_s;
+    std::mt19937 random(12);
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int k = int(random() % 24); k > 0; --k)
+            text += alphabet.at(int(random() % alphabet.size()));
+        for (const QLatin1StringView word : {"<body"_L1, "body"_L1, "y:"_L1, "</body"_L1, "b"_L1}) {
+            const qsizetype from = qsizetype(random() % 26);
+            QCOMPARE(indexOfCaseBlind(text, word, from),
+                     text.indexOf(word, from, Qt::CaseInsensitive));
+            QCOMPARE(lastIndexOfCaseBlind(text, word),
+                     text.lastIndexOf(word, -1, Qt::CaseInsensitive));
+        }
+    }
 }
 
 void ArchiveSupportTest::hrefEncodeKeepsTheLinkOnTheFile_data()
