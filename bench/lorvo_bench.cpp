@@ -778,7 +778,7 @@ int hostile(Settings s)
         QString name;
         QString body;
     };
-    const auto html = [](const QString& inside) {
+    const auto html = [](const QString& inside) -> QString {
         return u"<html><head><TITLE></TITLE></head><body><p>"_s + inside + u"</p></body></html>"_s;
     };
     const QList<Case> cases = {
