@@ -66,6 +66,7 @@ private slots:
 
     // The published site: unchanged files, search page, sitemap.
     void siteUnchangedWithOptionsOff();
+    void siteUnchangedInEveryMode();
     void bodyText();
     void searchIndexIsInert();
     void sitemapBases_data();

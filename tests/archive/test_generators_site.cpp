@@ -5,9 +5,11 @@
 #include "archive/site.h"
 #include "tests/archive/test_generators.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QDirIterator>
 #include <QFile>
+#include <QImage>
 #include <QJsonDocument>
 #include <QTest>
 #include <QTimeZone>
@@ -96,6 +98,132 @@ void GeneratorsTest::siteUnchangedWithOptionsOff()
     plain.host.typeList = all({u"How-to"_s, u"Fix"_s});
     QVERIFY(plain.outline());
     compareWithKept(plain, u"plain"_s);
+}
+
+namespace {
+
+// A one-pixel PNG, fixed bytes.
+QByteArray pixel()
+{
+    return QByteArray::fromBase64(
+        "iVBORw0KGgoAAAANSUhEUgAAAAEAAAABCAIAAACQd1PeAAAADElEQVR4nGP4z8AAAAMBAQDJ"
+        "/pLvAAAAAElFTkSuQmCC");
+}
+
+QByteArray bitmapBytes()
+{
+    QImage image(4, 3, QImage::Format_RGB32);
+    image.fill(Qt::darkGreen);
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "BMP");
+    return buffer.data();
+}
+
+QJsonObject withAttachments(QJsonObject item, const QJsonArray& attachments)
+{
+    item.insert(u"attachments"_s, attachments);
+    return item;
+}
+
+// An article whose body is native RTF (no HTML body of its own).
+QJsonObject rtfArticle(const QString& subject, const QString& category, const QString& type,
+                       const QJsonValue& rtf, bool fromFile)
+{
+    QJsonObject item = article(subject, category, type);
+    item.remove(u"htmlBody"_s);
+    item.insert(fromFile ? u"rtfBodyFile"_s : u"rtfBody"_s, rtf);
+    return item;
+}
+
+// A store with something of everything pages are made of: escaping and code pages, the page
+// steps' markers, attachments (a bitmap among them), pictures shown by content ID and embedded,
+// native RTF bodies (one with a picture the word processor writes), a duplicate subject, an item
+// of another class, a body of text alone.
+QJsonArray variedArticles()
+{
+    QJsonObject inlineShot = attachment(u"image001.PNG"_s, pixel());
+    inlineShot.insert(u"contentId"_s, u"<shot@1>"_s);
+    QJsonObject note = article(u"A mail"_s, u"Hardware"_s, u"Fix"_s);
+    note.insert(u"messageClass"_s, u"IPM.Note"_s);
+    QJsonObject textOnly = article(u"Plain words"_s, u"Kitchen"_s, u"How-to"_s);
+    textOnly.remove(u"htmlBody"_s);
+    textOnly.insert(u"body"_s, u"First line & <second>\r\n\r\nThird \u20ac line"_s);
+    const QByteArray pictureRtf = "{\\rtf1\\ansi\\ansicpg1252\\deff0{\\fonttbl{\\f0 Arial;}}"
+                                  "\\pard\\b Steps\\b0\\par Turn it off {\\field{\\*\\fldinst "
+                                  "HYPERLINK \"http://example.com/a\"}{\\fldrslt here}}\\par "
+                                  "{\\*\\shppict{\\pict\\pngblip\\picwgoal300\\pichgoal150 " +
+                                  pixel().toHex() + "}}\\par caf\\'e9 12.0pt}";
+    return {
+        withAttachments(
+            article(u"Printer jam"_s, u"Hardware"_s, u"Fix"_s,
+                    u"<html><head><TITLE></TITLE><style>p {font-size:12.0pt} h {font:11.0pt}"
+                    "</style></head><body><p style='font-size:9.0pt'>Open the tray &amp; pull "
+                    "the sheet&#65535;.</p><p>10.0pt</p></body></html>"_s),
+            {attachment(u"notes.txt"_s, "text")}),
+        article(u"Caf\u00e9 au lait \u2013 \u20ac2 \u2192 menu"_s, u"Kitchen"_s, u"How-to"_s,
+                u"<HTML><HEAD><meta http-equiv=\"Content-Type\" content=\"text/html; "
+                "charset=utf-8\"></HEAD><BODY><p>\u0416\u0443\u043a \u00e9t\u00e9 "
+                "\U0001F600</p></BODY></HTML>"_s),
+        article(u"<b>\"Quoted\" & 'apos'</b>"_s, u"Hardware"_s, u"Fix"_s),
+        article(u"Inline"_s, u"Network"_s, u"How-to"_s,
+                u"<html><head><TITLE></TITLE></head><body><p><img src=\"cid:shot@1\">"
+                "<img src=\"cid:missing@2\"><img src=\"data:image/png;base64,"_s +
+                    QString::fromLatin1(pixel().toBase64()) + u"\"></p></body></html>"_s,
+                {inlineShot, attachment(u"log.txt"_s, "log")}),
+        rtfArticle(u"Tolstoy"_s, u"Kitchen"_s, u"Fix"_s, u"RtfSampleEmail.rtf"_s, true),
+        withAttachments(rtfArticle(u"Screenshot steps"_s, u"Hardware"_s, u"How-to"_s,
+                                   QString::fromLatin1(pictureRtf.toBase64()), false),
+                        {attachment(u"screen.BMP"_s, bitmapBytes())}),
+        article(u"PRINTER JAM"_s, u"Hardware"_s, u"Fix"_s, {},
+                {attachment(u"duplicate.txt"_s, "dup")}),
+        note,
+        article(u"Two bodies"_s, u"Network"_s, u"Fix"_s,
+                u"<html><body><p>one</p><body><p>two</p></html>"_s),
+        textOnly,
+    };
+}
+
+} // namespace
+
+// Every published file stays what it was, in both modes, both namings, with attachments on and
+// off, and where pages of an earlier run are kept.
+void GeneratorsTest::siteUnchangedInEveryMode()
+{
+    const QString rtfSamples = qEnvironmentVariable("LORVO_SOURCE_DIR") + u"/tests/data/rtf"_s;
+    struct Run
+    {
+        const char* kept; // the kept copy's folder
+        bool outline;
+        int naming;
+        int attachments;
+        int overwrite;
+        QStringList standing; // pages there before the run
+    };
+    const QList<Run> runs = {
+        {"every-flat", false, 0, 1, 1, {}},
+        {"every-flat-numbered", false, 1, 0, 1, {}},
+        {"every-outline", true, 1, 1, 1, {}},
+        {"every-outline-subject", true, 0, 0, 1, {}},
+        {"every-kept-numbered", false, 1, 1, 0, {u"1002.htm"_s, u"1005.htm"_s}},
+        {"every-kept-outline", true, 0, 1, 0, {u"Printer jam.htm"_s, u"Tolstoy.htm"_s}},
+    };
+    for (const Run& run : runs) {
+        Archive a(variedArticles(), rtfSamples);
+        a.host.opts.namingScheme = run.naming;
+        a.host.opts.attachments = run.attachments;
+        a.host.opts.overwrite = run.overwrite;
+        a.host.opts.collapseInitially = 0;
+        a.host.categoryList = all({u"Network"_s, u"Hardware"_s, u"Empty"_s, u"Kitchen"_s});
+        a.host.typeList = all({u"Fix"_s, u"How-to"_s});
+        for (const QString& page : run.standing) {
+            QFile standing(a.dest + u'/' + page);
+            QVERIFY(standing.open(QIODevice::WriteOnly));
+            standing.write("<html><body>A page of an earlier run</body></html>");
+        }
+        QVERIFY2(run.outline ? a.outline() : a.flat(), run.kept);
+        compareWithKept(a, QString::fromLatin1(run.kept));
+    }
 }
 
 void GeneratorsTest::bodyText()
