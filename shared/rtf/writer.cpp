@@ -3,6 +3,7 @@
 #include "shared/rtf/charsets.h"
 
 #include <QHash>
+#include <charconv>
 #include <iterator>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +41,13 @@ void appendHex(QByteArray& out, uchar b)
     static constexpr char digits[] = "0123456789abcdef";
     const char hex[4] = {'\\', '\'', digits[b >> 4], digits[b & 0xF]};
     out.append(hex, 4);
+}
+
+void appendNumber(QByteArray& out, int n)
+{
+    char digits[12];
+    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, n);
+    out.append(digits, end - digits);
 }
 
 // A character that stands for itself in RTF text.
@@ -101,7 +109,7 @@ void escapeInto(QByteArray& out, QStringView text)
             continue;
         }
         out += "\\u";
-        out += QByteArray::number(qint16(c));
+        appendNumber(out, qint16(c));
         out += '?';
     }
 }
@@ -152,35 +160,50 @@ bool breaksParagraph(QStringView name, bool endTag)
     return false;
 }
 
-// The name of the tag that starts the text: "<", an optional "/", blanks, then an ASCII letter
-// and letters and digits; in lower case. Empty when the text starts no such name, and for a tag
-// that is no valid UTF-16, as a regular expression matches none.
-QString tagNameOf(QStringView tag)
+// The name of a tag in lower case, without a copy: only names of up to 15 characters are kept,
+// longer ones are none of the names the writer looks for.
+class TagName
 {
-    if (!tag.isValidUtf16())
-        return {};
-    qsizetype j = 1;
-    if (j < tag.size() && tag[j] == u'/')
-        ++j;
-    // The blanks of a regular expression's \s: tab, line feed, vertical tab, form feed, carriage
-    // return and space.
-    while (j < tag.size() && ((tag[j] >= u'\t' && tag[j] <= u'\r') || tag[j] == u' '))
-        ++j;
-    const auto isLetter = [](QChar c) {
-        return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
-    };
-    if (j >= tag.size() || !isLetter(tag[j]))
-        return {};
-    const qsizetype start = j;
-    while (j < tag.size() && (isLetter(tag[j]) || (tag[j] >= u'0' && tag[j] <= u'9')))
-        ++j;
-    QString name = tag.mid(start, j - start).toString();
-    for (QChar& c : name) {
-        if (c >= u'A' && c <= u'Z')
-            c = QChar(c.unicode() + 32);
+public:
+    // The name that starts the tag: "<", an optional "/", blanks, then an ASCII letter and
+    // letters and digits. None when the tag starts no such name, and for a tag that is no valid
+    // UTF-16, as a regular expression matches none there.
+    explicit TagName(QStringView tag)
+    {
+        if (!tag.isValidUtf16())
+            return;
+        qsizetype j = 1;
+        if (j < tag.size() && tag[j] == u'/')
+            ++j;
+        // The blanks of a regular expression's \s: tab, line feed, vertical tab, form feed,
+        // carriage return and space.
+        while (j < tag.size() && ((tag[j] >= u'\t' && tag[j] <= u'\r') || tag[j] == u' '))
+            ++j;
+        const auto isLetter = [](QChar c) {
+            return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z');
+        };
+        if (j >= tag.size() || !isLetter(tag[j]))
+            return;
+        const qsizetype start = j;
+        while (j < tag.size() && (isLetter(tag[j]) || (tag[j] >= u'0' && tag[j] <= u'9')))
+            ++j;
+        if (j - start >= qsizetype(std::size(m_lower))) {
+            m_size = -1; // a name, but too long to be one looked for
+            return;
+        }
+        for (qsizetype k = start; k < j; ++k) {
+            const char16_t c = tag[k].unicode();
+            m_lower[k - start] = c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c;
+        }
+        m_size = j - start;
     }
-    return name;
-}
+
+    QStringView view() const { return QStringView(m_lower, std::max<qsizetype>(m_size, 0)); }
+
+private:
+    char16_t m_lower[16] = {};
+    qsizetype m_size = 0;
+};
 
 QString decodeReference(QStringView reference)
 {
@@ -236,14 +259,16 @@ public:
                 flushText(i);
                 const qsizetype end = tagEnd(text, i);
                 const QStringView tag = text.mid(i, end - i);
-                const QString name = tagNameOf(tag);
+                const TagName tagName(tag);
+                const QStringView name = tagName.view();
                 const bool endTag = tag.startsWith("</"_L1);
                 qsizetype next = end;
                 QStringView content = tag;
                 // Raw text elements keep their content inside the group: it is no text of the
                 // page.
                 if (!endTag && (name == "style"_L1 || name == "script"_L1 || name == "title"_L1)) {
-                    qsizetype close = html.indexOf(u"</"_s + name, end, Qt::CaseInsensitive);
+                    qsizetype close =
+                        html.indexOf(u"</"_s + name.toString(), end, Qt::CaseInsensitive);
                     if (close < 0)
                         close = n;
                     const qsizetype closeEnd = close < n ? tagEnd(text, close) : close;
@@ -334,7 +359,7 @@ private:
     void group(int parameter, QStringView content)
     {
         m_out += "{\\*\\htmltag";
-        m_out += QByteArray::number(parameter);
+        appendNumber(m_out, parameter);
         m_out += ' ';
         escapeInto(m_out, content);
         m_out += '}';
