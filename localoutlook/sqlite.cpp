@@ -3,11 +3,99 @@
 #include "localoutlook/errors.h"
 
 #include <QDir>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
 #include <sqlite3.h>
+#include <thread>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
 namespace localoutlook::sql {
+
+namespace {
+
+qint64 steadyMs()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The thread that ends the shared read transactions nobody uses any more (Database::
+// beginReadScope). It sleeps while none is open.
+class ReadWatch
+{
+public:
+    static ReadWatch& instance()
+    {
+        static ReadWatch watch;
+        return watch;
+    }
+
+    ~ReadWatch()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_stop = true;
+        }
+        m_wake.notify_one();
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
+    void add(Database* db)
+    {
+        std::lock_guard lock(m_mutex);
+        m_databases.push_back(db);
+        if (!m_thread.joinable())
+            m_thread = std::thread([this] { run(); });
+    }
+
+    void remove(Database* db)
+    {
+        std::lock_guard lock(m_mutex);
+        std::erase(m_databases, db);
+    }
+
+    // A read transaction began: the watch looks after it.
+    void readStarted()
+    {
+        {
+            std::lock_guard lock(m_mutex);
+            m_open = true;
+        }
+        m_wake.notify_one();
+    }
+
+private:
+    void run()
+    {
+        std::unique_lock lock(m_mutex);
+        while (!m_stop) {
+            if (!m_open) {
+                m_wake.wait(lock, [this] { return m_stop || m_open; });
+                continue;
+            }
+            m_wake.wait_for(lock, std::chrono::milliseconds(Database::kReadIdleMs / 2));
+            bool open = false;
+            const qint64 now = steadyMs();
+            for (Database* db : m_databases)
+                open = db->endReadIfIdle(now) || open;
+            m_open = open;
+        }
+    }
+
+    std::mutex m_mutex; // before any Database's m_readMutex
+    std::condition_variable m_wake;
+    std::vector<Database*> m_databases;
+    bool m_open = false; // some read transaction may be open
+    bool m_stop = false;
+    std::thread m_thread;
+};
+
+} // namespace
 
 Statement::~Statement()
 {
@@ -128,6 +216,8 @@ Database::Database(const QString& path, bool create) : m_path(path)
 
 Database::~Database()
 {
+    if (m_watched)
+        ReadWatch::instance().remove(this);
     m_cache.clear(); // statements first: the connection closes only without them
     endRead();
     sqlite3_close(m_db);
@@ -186,6 +276,14 @@ void Database::transaction(const std::function<void()>& work)
 
 void Database::beginReadScope()
 {
+    // The watch thread ends what this thread leaves open, so the connection must be shared
+    // between threads; else reads lock the file one by one.
+    if (sqlite3_threadsafe() != 1)
+        return;
+    if (!m_watched) {
+        ReadWatch::instance().add(this);
+        m_watched = true;
+    }
     ++m_readScopes;
 }
 
@@ -200,24 +298,48 @@ void Database::beforeStep(sqlite3_stmt* stmt)
     if (m_depth > 0)
         return; // inside a write transaction
     const bool reads = sqlite3_stmt_readonly(stmt) != 0;
-    if (m_reading && (!reads || m_readSince.elapsed() >= kReadSliceMs))
-        endRead();
-    if (!m_reading && reads && m_readScopes > 0 && sqlite3_get_autocommit(m_db)) {
-        // Deferred: the file's shared lock is taken by the first read and kept until the end.
-        if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {
-            m_reading = true;
-            m_readSince.start();
+    bool started = false;
+    {
+        std::lock_guard lock(m_readMutex);
+        const qint64 now = steadyMs();
+        if (m_reading && (!reads || now - m_readStarted >= kReadSliceMs))
+            endReadLocked();
+        if (!m_reading && reads && m_readScopes > 0 && sqlite3_get_autocommit(m_db)) {
+            // Deferred: the file's shared lock is taken by the first read and kept until the
+            // transaction ends.
+            if (sqlite3_exec(m_db, "BEGIN", nullptr, nullptr, nullptr) == SQLITE_OK) {
+                m_reading = true;
+                m_readStarted = now;
+                started = true;
+            }
         }
+        m_lastRead = now;
     }
+    if (started)
+        ReadWatch::instance().readStarted();
 }
 
 void Database::endRead()
+{
+    std::lock_guard lock(m_readMutex);
+    endReadLocked();
+}
+
+void Database::endReadLocked()
 {
     if (!m_reading)
         return;
     m_reading = false;
     // Statements still stepping keep their snapshot until they are reset.
     sqlite3_exec(m_db, "COMMIT", nullptr, nullptr, nullptr);
+}
+
+bool Database::endReadIfIdle(qint64 now)
+{
+    std::lock_guard lock(m_readMutex);
+    if (m_reading && now - m_lastRead >= kReadIdleMs)
+        endReadLocked();
+    return m_reading;
 }
 
 void Database::fail(int code) const

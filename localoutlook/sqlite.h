@@ -6,12 +6,12 @@
 #include "shared/error.h"
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QString>
 #include <QVariant>
 #include <functional>
 #include <map>
 #include <memory>
+#include <mutex>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -76,15 +76,21 @@ public:
     void transaction(const std::function<void()>& work);
 
     // While a read scope is open, reads share one transaction instead of taking and releasing
-    // the file's lock each time. It is renewed at the first read after kReadSliceMs, so that a
-    // writer in another process waits about that long at most; a write of this connection ends
-    // it first. Scopes nest; the shared transaction ends with the last one.
+    // the file's lock each time. Writers elsewhere wait little for it: it is renewed at the first
+    // read after kReadSliceMs, and a watch thread ends it once no read came for kReadIdleMs
+    // (the program waits for its user, or a writer of this very thread waits for the lock). A
+    // write of this connection ends it first. Scopes nest; it ends with the last one.
     void beginReadScope();
     void endReadScope();
     static constexpr qint64 kReadSliceMs = 100;
+    static constexpr qint64 kReadIdleMs = 50;
 
     // Raises the error of the connection for a failed call, naming the store file.
     [[noreturn]] void fail(int code) const;
+
+    // For the watch thread: ends the shared read transaction when no read came for
+    // kReadIdleMs by now (steady milliseconds). Whether it is still open.
+    bool endReadIfIdle(qint64 now);
 
 private:
     friend class Statement;
@@ -92,14 +98,19 @@ private:
     // scope, or ends it before a write.
     void beforeStep(sqlite3_stmt* stmt);
     void endRead();
+    void endReadLocked();
 
     QString m_path;
     sqlite3* m_db = nullptr;
     std::map<const char*, std::unique_ptr<Statement>> m_cache;
     int m_depth = 0;
     int m_readScopes = 0;
-    bool m_reading = false; // the shared read transaction is open
-    QElapsedTimer m_readSince;
+    // The shared read transaction, also ended by the watch thread: guarded by m_readMutex.
+    std::mutex m_readMutex;
+    bool m_reading = false;
+    qint64 m_readStarted = 0; // steady milliseconds
+    qint64 m_lastRead = 0;
+    bool m_watched = false; // registered with the watch thread
 };
 
 } // namespace localoutlook::sql
