@@ -796,7 +796,7 @@ int hostile(Settings s)
         {u"10 MB of \"&\""_s, [&] { return html(QString(10'000'000, u'&')); }},
         {u"50 MB of \"&\""_s, [&] { return html(QString(50'000'000, u'&')); }},
         {u"\"<body>\" 20,000 times"_s,
-         [] {
+         []() -> QString {
              return u"<html><head><TITLE></TITLE></head>"_s + u"<body>"_s.repeated(20'000) +
                     u"<p>text</p></body></html>"_s;
          }},
