@@ -54,6 +54,12 @@ void BodyConversion::quitWordProcessor()
 
 bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath)
 {
+    return convert(rtfPath, htmlPath, nullptr);
+}
+
+bool BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
+                             std::optional<QString>* text)
+{
     FileSystem& fs = m_rt.fs();
     if (!m_word && m_factory)
         ignoreErrors([&] { m_word = m_factory(); });
@@ -70,7 +76,10 @@ bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& h
     std::unique_ptr<WordDocument> document;
     ignoreErrors([&] { document = m_word->Open(rtfPath); });
     if (document) {
-        ignoreErrors([&] { document->SaveAs(htmlPath, wdFormatFilteredHTML); });
+        if (text)
+            ignoreErrors([&] { *text = document->filteredHtmlText(htmlPath); });
+        if (!text || !*text)
+            ignoreErrors([&] { document->SaveAs(htmlPath, wdFormatFilteredHTML); });
         ignoreErrors([&] { document->Close(wdDoNotSaveChanges); });
         document.reset();
     }
@@ -92,12 +101,20 @@ std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
             fs.deleteFile(rtfPath, true);
     });
     m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
+    // The built-in word processor gives the HTML's text; another saves the file, read then.
+    std::optional<QString> text;
+    bool saved = false;
+    if (convert(rtfPath, htmlPath, &text) && !text && fs.fileExists(htmlPath)) {
+        saved = true;
+        text = m_rt.files().fncReadTextFile(htmlPath);
+    }
     std::optional<QString> body;
-    if (fncConvertRTF2HTML(rtfPath, htmlPath) && fs.fileExists(htmlPath)) {
-        body = fncFilteredWordHTML(m_rt.files().fncReadTextFile(htmlPath));
+    if (text) {
+        body = fncFilteredWordHTML(*text);
         work.moveFilesBeside(workingNumber);
     }
-    ignoreErrors([&] { fs.deleteFile(htmlPath, true); });
+    if (saved)
+        ignoreErrors([&] { fs.deleteFile(htmlPath, true); });
     return body;
 }
 

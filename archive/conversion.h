@@ -41,10 +41,11 @@ public:
     bool fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath);
 
     /// The conversion sequence for one matched article: the item saved as n.rtf in the run's
-    /// working folder, converted to the working file n.htm there and cleaned. Returns the new
-    /// body, or none when the article keeps the body read from the item. The body's pictures go
-    /// to destination/n_files, where its links lead; the working files are deleted. A failure to
-    /// move the pictures raises lorvo::Error for the caller to report or skip.
+    /// working folder, converted to the working file n.htm there (or to its text in memory, where
+    /// the word processor can) and cleaned. Returns the new body, or none when the article keeps
+    /// the body read from the item. The body's pictures go to destination/n_files, where its
+    /// links lead; the working files are deleted. A failure to move the pictures raises
+    /// lorvo::Error for the caller to report or skip.
     std::optional<QString> convertBody(const outlook::ItemPtr& item, WorkingFolder& work,
                                        const QString& workingNumber);
 
@@ -54,6 +55,10 @@ public:
     void quitWordProcessor();
 
 private:
+    // fncConvertRTF2HTML. With text given, a word processor that can give the filtered HTML's
+    // text gives it there instead of saving htmlPath.
+    bool convert(const QString& rtfPath, const QString& htmlPath, std::optional<QString>* text);
+
     Runtime& m_rt;
     SafeItem& m_safeItem;
     WordProcessorFactory m_factory;

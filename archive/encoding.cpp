@@ -5,6 +5,8 @@
 #include <QStringView>
 #include <QUrl>
 #include <algorithm>
+#include <charconv>
+#include <type_traits>
 
 using namespace Qt::StringLiterals;
 
@@ -12,19 +14,21 @@ namespace lorvo::archive {
 
 namespace {
 
-void appendReference(QByteArray& out, char32_t codePoint)
+template <class Out> void appendReference(Out& out, char32_t codePoint)
 {
-    out += "&#";
-    out += QByteArray::number(quint32(codePoint));
-    out += ';';
+    char digits[16] = "&#";
+    const auto end = std::to_chars(digits + 2, digits + sizeof digits - 1, quint32(codePoint)).ptr;
+    *end = ';';
+    out.append(QLatin1StringView(digits, end + 1 - digits));
 }
 
 // Encodes in one pass: runs of ASCII are copied whole, another character becomes its byte in the
 // code page (byteOf, 0: none) or a reference. A surrogate without its partner is referenced
-// alone, as an encoder that cannot take it leaves it.
-template <class ByteOf> QByteArray encode(QStringView text, ByteOf byteOf)
+// alone, as an encoder that cannot take it leaves it. Out is QByteArray or, for text that stays
+// text, QString.
+template <class Out, class ByteOf> Out encode(QStringView text, ByteOf byteOf)
 {
-    QByteArray out;
+    Out out;
     out.reserve(text.size() + text.size() / 16);
     const char16_t* const begin = text.utf16();
     const char16_t* const end = begin + text.size();
@@ -36,9 +40,9 @@ template <class ByteOf> QByteArray encode(QStringView text, ByteOf byteOf)
         if (p > run) {
             const qsizetype at = out.size();
             out.resize(at + (p - run));
-            char* dst = out.data() + at;
+            auto* dst = out.data() + at;
             for (; run < p; ++run)
-                *dst++ = char(*run);
+                *dst++ = typename std::remove_reference_t<decltype(*dst)>(*run);
         }
         if (p == end)
             break;
@@ -47,24 +51,35 @@ template <class ByteOf> QByteArray encode(QStringView text, ByteOf byteOf)
             appendReference(out, QChar::surrogateToUcs4(c, *p++));
             continue;
         }
-        if (const uchar b = byteOf(c))
-            out += char(b);
-        else
-            appendReference(out, c);
+        const uchar b = byteOf(c);
+        if constexpr (std::is_same_v<Out, QByteArray>) {
+            if (b) {
+                out.append(char(b));
+                continue;
+            }
+        }
+        appendReference(out, c);
     }
     return out;
 }
+
+const auto noByte = [](char16_t) { return uchar(0); };
 
 } // namespace
 
 QByteArray toWindows1252(const QString& html)
 {
-    return encode(html, [](char16_t c) { return rtf::windows1252Byte(c); });
+    return encode<QByteArray>(html, [](char16_t c) { return rtf::windows1252Byte(c); });
 }
 
 QByteArray toAsciiHtml(const QString& html)
 {
-    return encode(html, [](char16_t) { return uchar(0); });
+    return encode<QByteArray>(html, noByte);
+}
+
+QString toAsciiHtmlText(const QString& html)
+{
+    return encode<QString>(html, noByte);
 }
 
 namespace {

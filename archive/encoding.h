@@ -16,6 +16,9 @@ QByteArray toWindows1252(const QString& html);
 /// reader may not know their code page.
 QByteArray toAsciiHtml(const QString& html);
 
+/// toAsciiHtml's text: what a file of those bytes reads as.
+QString toAsciiHtmlText(const QString& html);
+
 /// Text for insertion into markup as text or as a quoted attribute value: &, <, >, " and '
 /// become references; control characters other than tab and line breaks are dropped.
 QString htmlEscape(const QString& text);

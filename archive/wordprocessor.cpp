@@ -144,8 +144,7 @@ public:
 
     void SaveAs(const QString& path, qint32 fileFormat) override
     {
-        if (m_closed)
-            throw Error(err::ObjectNotSet, u"The document is closed."_s);
+        checkOpen();
         if (fileFormat != wdFormatFilteredHTML)
             throw Error(err::InvalidCall, u"This file format cannot be written."_s);
         // Plain ASCII with character references: whoever reads the file, in whatever code
@@ -153,9 +152,21 @@ public:
         writeWhole(path, toAsciiHtml(filteredHtml(m_document, path)));
     }
 
+    std::optional<QString> filteredHtmlText(const QString& path) override
+    {
+        checkOpen();
+        return toAsciiHtmlText(filteredHtml(m_document, path));
+    }
+
     void Close(qint32) override { m_closed = true; }
 
 private:
+    void checkOpen() const
+    {
+        if (m_closed)
+            throw Error(err::ObjectNotSet, u"The document is closed."_s);
+    }
+
     rtf::Document m_document;
     bool m_closed = false;
 };

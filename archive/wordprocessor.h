@@ -30,6 +30,10 @@ public:
     virtual ~WordDocument() = default;
     /// Saves the document under path in a file format (10: filtered HTML); raises on failure.
     virtual void SaveAs(const QString& path, qint32 fileFormat) = 0;
+    /// The text of the filtered HTML that SaveAs(path, 10) would write, its pictures written
+    /// beside path as SaveAs writes them, without the file itself; none from a word processor
+    /// that only saves files (the caller saves and reads the file then). Raises on failure.
+    virtual std::optional<QString> filteredHtmlText(const QString& path) = 0;
     /// Closes the document (0: without saving changes).
     virtual void Close(qint32 saveChanges) = 0;
 };

@@ -16,12 +16,29 @@ using lorvo::test::TestRuntime;
 
 namespace {
 
-// The built-in word processor, counted.
+// A document of the built-in word processor that, as Word would, only saves files.
+class FilesOnlyDocument final : public WordDocument
+{
+public:
+    explicit FilesOnlyDocument(std::unique_ptr<WordDocument> inner) : m_inner(std::move(inner)) {}
+    void SaveAs(const QString& path, qint32 fileFormat) override
+    {
+        m_inner->SaveAs(path, fileFormat);
+    }
+    std::optional<QString> filteredHtmlText(const QString&) override { return std::nullopt; }
+    void Close(qint32 saveChanges) override { m_inner->Close(saveChanges); }
+
+private:
+    std::unique_ptr<WordDocument> m_inner;
+};
+
+// The built-in word processor, counted; with filesOnly its documents only save files.
 struct CountingFactory
 {
     int started = 0;
     int quits = 0;
     bool available = true;
+    bool filesOnly = false;
 
     WordProcessorFactory factory()
     {
@@ -41,7 +58,10 @@ struct CountingFactory
         void SetVisible(bool visible) override { m_inner->SetVisible(visible); }
         std::unique_ptr<WordDocument> Open(const QString& path) override
         {
-            return m_inner->Open(path);
+            auto document = m_inner->Open(path);
+            if (m_owner.filesOnly)
+                return std::make_unique<FilesOnlyDocument>(std::move(document));
+            return document;
         }
         void Quit() override
         {
@@ -147,6 +167,19 @@ void ArchiveSupportTest::convertBodyEndToEnd()
              QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
     QVERIFY(conversion.holdsWordProcessor());
     QCOMPARE(word.started, 1);
+
+    // A word processor that only saves files gives the same body and pictures, and leaves no
+    // working file either.
+    const QString other = t.path(u"other"_s);
+    QDir().mkpath(other);
+    CountingFactory files;
+    files.filesOnly = true;
+    BodyConversion fileRoad(*t.rt, safe, files.factory());
+    WorkingFolder otherWork(t.fs, other);
+    QCOMPARE(fileRoad.convertBody(item, otherWork, u"1001"_s), body);
+    QVERIFY(QDir(otherWork.path()).isEmpty());
+    QCOMPARE(readAll(other + u"/1001_files/image001.gif"_s),
+             QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
 }
 
 void ArchiveSupportTest::convertBodyKeepsAStandingPage()
