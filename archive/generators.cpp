@@ -99,6 +99,7 @@ struct PendingArticle
     qint32 folder = 0;    // the number of its attachment folder (n_files)
     bool hasBody = false; // article.Body holds the converted body
     bool keep = false;    // no page exists at its path, or overwriting is on
+    bool convert = false; // its body is converted and its attachments saved when its page is
     QDateTime modified;   // the item's last modification, the page's file time
 };
 
@@ -247,9 +248,11 @@ public:
 
     // One article's record, page path, keep decision and attachment folder; with attachments
     // included the body of an article whose page is written is converted and its attachments
-    // are saved.
+    // are saved: now, or with defer when its page is written (convertAndSave), so that a run
+    // does not hold the converted bodies of all its pages.
     PendingArticle prepare(const outlook::ItemPtr& item, const ItemRef& ref, qint32 articleNumber,
-                           const QString& problemType, const QString& problemCategory)
+                           const QString& problemType, const QString& problemCategory,
+                           bool defer = false)
     {
         PendingArticle p;
         p.item = ref;
@@ -270,17 +273,30 @@ public:
             return p;
         p.folder = m_folders.take(articleNumber);
         if (options.attachments == 1) {
-            std::optional<QString> converted;
-            ignoreErrors([&] {
-                converted = m_s.conversion.convertBody(item, *m_work, QString::number(p.folder));
-            });
-            if (converted) {
-                a.Body = *converted;
-                p.hasBody = true;
-            }
-            a.Attachments = fncSaveAttachements(m_rt, m_s.images, item, destination, p.folder);
+            p.convert = true;
+            if (!defer)
+                convertAndSave(p, item);
         }
         return p;
+    }
+
+    // The article's body converted and its attachments saved when "Include Attachments" asked
+    // for it and that is still to do.
+    void convertAndSave(PendingArticle& p, const outlook::ItemPtr& item)
+    {
+        if (!p.convert)
+            return;
+        p.convert = false;
+        cArticle& a = p.article;
+        std::optional<QString> converted;
+        ignoreErrors([&] {
+            converted = m_s.conversion.convertBody(item, *m_work, QString::number(p.folder));
+        });
+        if (converted) {
+            a.Body = *converted;
+            p.hasBody = true;
+        }
+        a.Attachments = fncSaveAttachements(m_rt, m_s.images, item, destination, p.folder);
     }
 
     // The article's page, with its body read now unless the conversion gave one and the
@@ -291,36 +307,47 @@ public:
     {
         cArticle& a = p.article;
         a.TOClink = options.generateToc == 1 ? tocBackLink() : QString();
+        // Found again once, when it is needed, by its identity: an item deleted meanwhile leaves
+        // its article out rather than giving its page an empty body, or another article's.
+        outlook::ItemPtr item;
+        bool looked = false;
+        const auto found = [&] {
+            if (!looked) {
+                item = find(p.item);
+                looked = true;
+            }
+            if (!item)
+                throw Error(err::FileNotFound, u"The article was deleted or moved while the "
+                                               u"pages were written."_s);
+            return item;
+        };
         // The body as written, for the search index.
         QString body;
-        const auto loadBody = [this, &p, &body] {
+        const auto loadBody = [&] {
             QString loaded = p.article.Body;
-            outlook::ItemPtr item;
-            if (!p.hasBody || mayHaveInlinePictures(loaded))
-                item = find(p.item);
             if (!p.hasBody) {
-                // Found again by its identity: an item deleted meanwhile leaves its article out
-                // rather than giving its page an empty body, or another article's.
-                if (!item)
-                    throw Error(err::FileNotFound, u"The article was deleted or moved while the "
-                                                   u"pages were written."_s);
-                ignoreErrors([&] { loaded = m_s.safeItem.getSafeHTMLBody(item); });
+                const outlook::ItemPtr source = found();
+                ignoreErrors([&] { loaded = m_s.safeItem.getSafeHTMLBody(source); });
+            } else if (mayHaveInlinePictures(loaded) && !looked) {
+                ignoreErrors([&] { found(); });
             }
             if (m_search)
                 body = loaded;
             return linkInlinePictures(m_rt, item, loaded, destination, p.folder, m_work->path());
         };
         bool written = false;
-        // A page of this name (in any letter case) stays as it is when overwriting is off.
-        if (options.overwrite == 1 || !pageExists(a.strWebPagePath)) {
-            try {
+        try {
+            if (p.convert)
+                convertAndSave(p, found());
+            // A page of this name (in any letter case) stays as it is when overwriting is off.
+            if (options.overwrite == 1 || !pageExists(a.strWebPagePath)) {
                 written = subWriteHTML(m_rt, a.strWebPagePath, a, 1, loadBody);
-            } catch (const std::exception& e) {
-                m_leftOut.append({a.Subject, toError(e).description()});
-                a = cArticle{};
-                return;
+                m_pages.insert(pageKey(a.strWebPagePath));
             }
-            m_pages.insert(pageKey(a.strWebPagePath));
+        } catch (const std::exception& e) {
+            m_leftOut.append({a.Subject, toError(e).description()});
+            a = cArticle{};
+            return;
         }
         // The page is as old as its article, not as the run.
         if (written && p.modified.isValid())
@@ -470,12 +497,17 @@ void FlatGenerator::generate(GenerationHost& host)
                 continue;
             const qint32 n = run.nextNumber();
             host.setProgress(++progress);
+            // Converted when its page is written; a later article of a subject listed already
+            // is dropped, its files saved all the same.
             PendingArticle p =
                 run.prepare(item, ArticleRun::refer(item, i), n, run.field(item, kProblemType),
-                            run.field(item, kProblemCategory));
+                            run.field(item, kProblemCategory), true);
             if (p.keep) {
                 const QString subject = p.article.Subject;
-                dicArticles.Add(subject, std::move(p));
+                if (dicArticles.Exists(subject))
+                    run.convertAndSave(p, item);
+                else
+                    dicArticles.Add(subject, std::move(p));
             }
         }
 
@@ -496,8 +528,8 @@ namespace {
 // What the outline's passes need of one item of the folder, read once per run.
 struct ScannedItem
 {
-    ItemRef item;      // the item, to find it again in its pass
-    int ordinal = 0;   // position among the items a pass examines
+    ItemRef item;    // the item, to find it again in its pass
+    int ordinal = 0; // position among the items a pass examines
     QString problemType;
     QString problemCategory;
 };

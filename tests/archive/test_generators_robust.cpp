@@ -170,9 +170,13 @@ void GeneratorsTest::keptPagesKeepTheirAttachments()
 
 void GeneratorsTest::itemDeletedDuringTheRun()
 {
-    for (bool outline : {false, true}) {
-        Archive a({article(u"Gone"_s, u"C2"_s, u"T"_s), article(u"Stays"_s, u"C1"_s, u"T"_s),
-                   article(u"Also"_s, u"C2"_s, u"T"_s)});
+    // With attachments included too: the flat run converts a body and saves its files when the
+    // page is written, so a deleted article leaves neither page nor files.
+    for (const auto& [outline, attachments] :
+         {std::pair{false, 0}, std::pair{true, 0}, std::pair{false, 1}, std::pair{true, 1}}) {
+        Archive a({article(u"Gone"_s, u"C2"_s, u"T"_s, {}, {attachment(u"gone.txt"_s, "x")}),
+                   article(u"Stays"_s, u"C1"_s, u"T"_s), article(u"Also"_s, u"C2"_s, u"T"_s)});
+        a.host.opts.attachments = attachments;
         a.host.categoryList = {{u"C1"_s, true}, {u"C2"_s, true}};
         a.host.typeList = only(u"T"_s);
         // Flat: after the first pass read it; outline: after the folder was scanned.
@@ -185,6 +189,7 @@ void GeneratorsTest::itemDeletedDuringTheRun()
         QVERIFY(a.page(u"Also.htm"_s).contains(u"<p>Body of Also</p>"_s));
         QVERIFY(a.page(u"Stays.htm"_s).contains(u"<p>Body of Stays</p>"_s));
         QVERIFY(!a.lists().contains(u"Gone"_s));
+        QCOMPARE(filesBelow(a.dest).filter(u"_files/"_s), QStringList());
         if (!outline) {
             QCOMPARE(a.host.leftOut.size(), 1);
             QCOMPARE(a.host.leftOut.first().subject, u"Gone"_s);
