@@ -153,40 +153,137 @@ void insertAfterTag(QString& text, QLatin1StringView lowerTag, QLatin1StringView
 
 } // namespace
 
+namespace {
+
+// Appends text with every "&#65535;" left out and, with sizes, the four point sizes of the page
+// steps made 8.5pt: in one pass what the replacements and the removal do in turn. No match of
+// one of these can overlap another's or make a new one, so the order does not matter; the
+// references are looked for in the text as it was before the sizes changed, as in turn they are.
+void appendPageText(QString& out, QStringView text, bool sizes)
+{
+    static constexpr QLatin1StringView stray = "&#65535;"_L1;
+    qsizetype done = 0;
+    const auto take = [&](qsizetype from, qsizetype to, QLatin1StringView instead) {
+        out += text.mid(done, from - done);
+        out += instead;
+        done = to;
+    };
+    // The next "&" and "." (found by Qt's fast search), each at or after done.
+    qsizetype amp = text.indexOf(u'&');
+    qsizetype dot = sizes ? text.indexOf(u'.') : -1;
+    while (amp >= 0 || dot >= 0) {
+        if (amp >= 0 && (dot < 0 || amp < dot)) {
+            if (text.mid(amp, stray.size()) == stray)
+                take(amp, amp + stray.size(), {});
+            amp = text.indexOf(u'&', std::max(amp + 1, done));
+            continue;
+        }
+        // 12.0pt, 11.0pt, 10.0pt, 9.0pt
+        qsizetype start = -1;
+        if (text.mid(dot, 4) == ".0pt"_L1) {
+            if (dot - 2 >= done && text[dot - 2] == u'1' && text[dot - 1] >= u'0' &&
+                text[dot - 1] <= u'2')
+                start = dot - 2;
+            else if (dot - 1 >= done && text[dot - 1] == u'9')
+                start = dot - 1;
+        }
+        if (start >= 0)
+            take(start, dot + 4, "8.5pt"_L1);
+        dot = text.indexOf(u'.', std::max(dot + 1, done));
+    }
+    out += text.mid(done);
+}
+
+} // namespace
+
 QString fncBuildPage(cArticle& article)
 {
     QString& text = article.Body;
     text.replace("<TITLE></TITLE>"_L1, u"<TITLE>"_s + htmlEscape(article.Subject) + u"</TITLE>"_s);
     insertAfterTag(text, "</title>"_L1, "</TITLE>"_L1, styleSheetLink());
     insertAfterTag(text, "<body>"_L1, "<BODY>"_L1, pageHeader(article));
-    for (const QLatin1StringView size : {"12.0pt"_L1, "11.0pt"_L1, "10.0pt"_L1, "9.0pt"_L1})
-        text.replace(size, "8.5pt"_L1);
-    text += article.Attachments + u"<hr>"_s + article.TOClink;
-    text.remove("&#65535;"_L1);
+    // The point sizes, then what follows the body, then the stray references, in one pass.
+    QString page;
+    page.reserve(text.size() + article.Attachments.size() + article.TOClink.size() + 4);
+    appendPageText(page, text, true);
+    appendPageText(page, article.Attachments, false);
+    page += "<hr>"_L1;
+    appendPageText(page, article.TOClink, false);
+    text = page;
     return text;
 }
 
-QString declareWindows1252(const QString& page)
+namespace {
+
+// A meta tag whose charset is declared anew: where it stands in the page and its new text.
+struct CharsetEdit
 {
-    if (!page.contains("<meta"_L1, Qt::CaseInsensitive))
-        return page;
-    static const QRegularExpression meta(u"<meta\\b[^>]*>"_s,
-                                         QRegularExpression::CaseInsensitiveOption);
+    qsizetype start;
+    qsizetype end;
+    QString tag;
+};
+
+// The meta tags of the page ("<meta\b[^>]*>", letter case ignored) whose charset declarations
+// change to windows-1252; none in text that is no valid UTF-16, where a regular expression
+// finds none.
+QList<CharsetEdit> charsetEdits(const QString& page)
+{
+    QList<CharsetEdit> edits;
+    qsizetype at = indexOfCaseBlind(page, "<meta"_L1);
+    if (at < 0 || !isValidUtf16(page))
+        return edits;
     static const QRegularExpression charset(u"(charset\\s*=\\s*[\"']?)[A-Za-z0-9_.:-]+"_s,
                                             QRegularExpression::CaseInsensitiveOption);
+    const auto isWordCharacter = [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
+    };
+    for (; at >= 0; at = indexOfCaseBlind(page, "<meta"_L1, at + 1)) {
+        if (at + 5 < page.size() && isWordCharacter(page[at + 5]))
+            continue;
+        const qsizetype close = page.indexOf(u'>', at + 5);
+        if (close < 0)
+            break;
+        const QStringView tag = QStringView(page).mid(at, close + 1 - at);
+        QString declared = tag.toString();
+        declared.replace(charset, u"\\1windows-1252"_s);
+        if (declared != tag)
+            edits.append({at, close + 1, declared});
+        at = close;
+    }
+    return edits;
+}
+
+} // namespace
+
+QString declareWindows1252(const QString& page)
+{
+    const QList<CharsetEdit> edits = charsetEdits(page);
+    if (edits.isEmpty())
+        return page;
     QString result;
-    result.reserve(page.size());
+    result.reserve(page.size() + 64);
     qsizetype done = 0;
-    for (auto it = meta.globalMatch(page); it.hasNext();) {
-        const QRegularExpressionMatch m = it.next();
-        QString tag = m.captured();
-        tag.replace(charset, u"\\1windows-1252"_s);
-        result += QStringView(page).mid(done, m.capturedStart() - done);
-        result += tag;
-        done = m.capturedEnd();
+    for (const CharsetEdit& edit : edits) {
+        result += QStringView(page).mid(done, edit.start - done);
+        result += edit.tag;
+        done = edit.end;
     }
     result += QStringView(page).mid(done);
     return result;
+}
+
+QByteArray pageBytes(const QString& page)
+{
+    QByteArray bytes;
+    bytes.reserve(page.size() + 64);
+    qsizetype done = 0;
+    for (const CharsetEdit& edit : charsetEdits(page)) {
+        appendWindows1252(bytes, QStringView(page).mid(done, edit.start - done));
+        appendWindows1252(bytes, edit.tag);
+        done = edit.end;
+    }
+    appendWindows1252(bytes, QStringView(page).mid(done));
+    return bytes;
 }
 
 bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
@@ -199,7 +296,7 @@ bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overw
     if (loadBody)
         article.Body = loadBody();
     rt.setStep(u"Building the page "_s + path);
-    const QByteArray bytes = toWindows1252(declareWindows1252(fncBuildPage(article)));
+    const QByteArray bytes = pageBytes(fncBuildPage(article));
     rt.setStep(u"Writing file to "_s + path);
     // Written whole, so the old page is replaced only by a complete new one.
     rt.fs().writeFile(path, bytes);

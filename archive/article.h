@@ -67,6 +67,9 @@ QString fncBuildPage(cArticle& article);
 /// bytes are written in (an item body often declares another one).
 QString declareWindows1252(const QString& page);
 
+/// The page's bytes as they are written: declareWindows1252, then toWindows1252, in one pass.
+QByteArray pageBytes(const QString& page);
+
 /// subWriteHTML: writes the page at path unless a file exists there and overwrite is not 1.
 /// loadBody, when given, supplies Body just before the page is built (it is not called when the
 /// page is left as it is). Returns whether the page was written. A failure raises lorvo::Error:

@@ -6,6 +6,7 @@
 #include <QUrl>
 #include <algorithm>
 #include <charconv>
+#include <cstring>
 #include <type_traits>
 
 using namespace Qt::StringLiterals;
@@ -14,72 +15,96 @@ namespace lorvo::archive {
 
 namespace {
 
-template <class Out> void appendReference(Out& out, char32_t codePoint)
+// Packs four UTF-16 units into out when all are ASCII; false when one is not.
+template <class Unit> bool packAscii(const char16_t* p, Unit* out)
 {
-    char digits[16] = "&#";
-    const auto end = std::to_chars(digits + 2, digits + sizeof digits - 1, quint32(codePoint)).ptr;
-    *end = ';';
-    out.append(QLatin1StringView(digits, end + 1 - digits));
+    quint64 word;
+    std::memcpy(&word, p, sizeof word);
+    if (word & 0xFF80FF80FF80FF80ULL)
+        return false;
+    for (int k = 0; k < 4; ++k)
+        out[k] = Unit(p[k]);
+    return true;
 }
 
-// Encodes in one pass: runs of ASCII are copied whole, another character becomes its byte in the
-// code page (byteOf, 0: none) or a reference. A surrogate without its partner is referenced
-// alone, as an encoder that cannot take it leaves it. Out is QByteArray or, for text that stays
-// text, QString.
-template <class Out, class ByteOf> Out encode(QStringView text, ByteOf byteOf)
+// Encodes in one pass, appending to out: runs of ASCII are copied whole, another character
+// becomes its byte in the code page (byteOf, 0: none) or a reference. A surrogate without its
+// partner is referenced alone, as an encoder that cannot take it leaves it. Out is QByteArray
+// or, for text that stays text, QString.
+template <class Out, class ByteOf> void encodeInto(Out& out, QStringView text, ByteOf byteOf)
 {
-    Out out;
-    out.reserve(text.size() + text.size() / 16);
-    const char16_t* const begin = text.utf16();
-    const char16_t* const end = begin + text.size();
-    const char16_t* p = begin;
+    using Unit = std::remove_reference_t<decltype(*out.data())>;
+    const char16_t* p = text.utf16();
+    const char16_t* const end = p + text.size();
+    // Room for the text as it is; references grow it where they come.
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    Unit* dst = out.data() + start;
+    const auto grow = [&](qsizetype more) {
+        const qsizetype at = dst - out.data();
+        out.resize(out.size() + more);
+        dst = out.data() + at;
+    };
     while (p < end) {
-        const char16_t* run = p;
-        while (p < end && *p < 0x80)
-            ++p;
-        if (p > run) {
-            const qsizetype at = out.size();
-            out.resize(at + (p - run));
-            auto* dst = out.data() + at;
-            for (; run < p; ++run)
-                *dst++ = typename std::remove_reference_t<decltype(*dst)>(*run);
-        }
-        if (p == end)
-            break;
-        const char16_t c = *p++;
-        if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p)) {
-            appendReference(out, QChar::surrogateToUcs4(c, *p++));
+        if (end - p >= 4 && packAscii(p, dst)) {
+            p += 4;
+            dst += 4;
             continue;
         }
-        const uchar b = byteOf(c);
+        const char16_t c = *p++;
+        if (c < 0x80) {
+            *dst++ = Unit(c);
+            continue;
+        }
+        char32_t code = c;
+        if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p))
+            code = QChar::surrogateToUcs4(c, *p++);
         if constexpr (std::is_same_v<Out, QByteArray>) {
-            if (b) {
-                out.append(char(b));
+            if (const uchar b = code < 0x10000 ? byteOf(char16_t(code)) : 0) {
+                *dst++ = char(b);
                 continue;
             }
         }
-        appendReference(out, c);
+        // "&#" + at most seven digits + ";" where this one or two units stood.
+        char digits[16] = "&#";
+        char* last = std::to_chars(digits + 2, digits + 14, quint32(code)).ptr;
+        *last++ = ';';
+        const qsizetype length = last - digits;
+        grow(length);
+        for (qsizetype k = 0; k < length; ++k)
+            *dst++ = Unit(char16_t(digits[k]));
     }
-    return out;
+    out.resize(dst - out.data());
 }
 
 const auto noByte = [](char16_t) { return uchar(0); };
 
 } // namespace
 
+void appendWindows1252(QByteArray& out, QStringView text)
+{
+    encodeInto(out, text, [](char16_t c) { return rtf::windows1252Byte(c); });
+}
+
 QByteArray toWindows1252(const QString& html)
 {
-    return encode<QByteArray>(html, [](char16_t c) { return rtf::windows1252Byte(c); });
+    QByteArray out;
+    appendWindows1252(out, html);
+    return out;
 }
 
 QByteArray toAsciiHtml(const QString& html)
 {
-    return encode<QByteArray>(html, noByte);
+    QByteArray out;
+    encodeInto(out, html, noByte);
+    return out;
 }
 
 QString toAsciiHtmlText(const QString& html)
 {
-    return encode<QString>(html, noByte);
+    QString out;
+    encodeInto(out, html, noByte);
+    return out;
 }
 
 namespace {
@@ -99,6 +124,25 @@ bool equalsCaseBlindAt(QStringView text, qsizetype at, QLatin1StringView word)
 }
 
 } // namespace
+
+bool isValidUtf16(QStringView text)
+{
+    const char16_t* p = text.utf16();
+    const char16_t* const end = p + text.size();
+    // Four units at a time: a unit of 0xD800 to 0xDFFF is half of a surrogate pair.
+    for (; end - p >= 4; p += 4) {
+        quint64 word;
+        std::memcpy(&word, p, sizeof word);
+        const quint64 t = (word & 0xF800F800F800F800ULL) ^ 0xD800D800D800D800ULL;
+        if ((t - 0x0001000100010001ULL) & ~t & 0x8000800080008000ULL)
+            return text.isValidUtf16();
+    }
+    for (; p < end; ++p) {
+        if (QChar::isSurrogate(*p))
+            return text.isValidUtf16();
+    }
+    return true;
+}
 
 qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype from)
 {

@@ -11,6 +11,8 @@ namespace lorvo::archive {
 
 /// The text in Windows-1252; characters outside the code page become "&#N;" references.
 QByteArray toWindows1252(const QString& html);
+/// toWindows1252, appended to out.
+void appendWindows1252(QByteArray& out, QStringView text);
 
 /// The text in 7-bit ASCII; every other character becomes a "&#N;" reference. For files whose
 /// reader may not know their code page.
@@ -22,6 +24,10 @@ QString toAsciiHtmlText(const QString& html);
 /// Text for insertion into markup as text or as a quoted attribute value: &, <, >, " and '
 /// become references; control characters other than tab and line breaks are dropped.
 QString htmlEscape(const QString& text);
+
+/// Whether the text is valid UTF-16 (no surrogate without its partner); quick for text without
+/// surrogates, the common case.
+bool isValidUtf16(QStringView text);
 
 /// The position of the first occurrence of an ASCII word in text from a position on, letter case
 /// ignored; -1 when there is none. Far faster than a case-blind QString::indexOf, which folds
