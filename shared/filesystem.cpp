@@ -6,9 +6,11 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 #include <QRegularExpression>
-#include <QTemporaryFile>
 #include <filesystem>
+
+using namespace Qt::StringLiterals;
 
 namespace lorvo {
 
@@ -72,28 +74,68 @@ constexpr qsizetype kMaxNameBytes = 255;
 // A file is written under "." + its name + "." + six random characters, then renamed.
 constexpr qsizetype kTemporaryExtraBytes = 8;
 
-QString temporaryTemplate(const QString& path)
+// The permission bits of a file (owner, group, others) as its status gives them, without the
+// access checks that the user's permissions would cost.
+QFileDevice::Permissions modeBits(const QFileInfo& info)
 {
-    return QFileInfo(path).absolutePath() + QStringLiteral("/.") + QFileInfo(path).fileName() +
-           QStringLiteral(".XXXXXX");
+    QFileDevice::Permissions bits;
+    for (const QFileDevice::Permission p :
+         {QFileDevice::ReadOwner, QFileDevice::WriteOwner, QFileDevice::ExeOwner,
+          QFileDevice::ReadGroup, QFileDevice::WriteGroup, QFileDevice::ExeGroup,
+          QFileDevice::ReadOther, QFileDevice::WriteOther, QFileDevice::ExeOther}) {
+        if (info.permission(p))
+            bits |= p;
+    }
+    return bits;
 }
 
 // Written beside the target and renamed over it on commit, so a failed or interrupted write
 // leaves the old file whole. Not synced to disk: publishing thousands of pages must not wait for
 // the disk once per page (QSaveFile does), and a crash of the program still never leaves half a
-// page in place of a good one.
+// page in place of a good one. What stands at the target is looked at once; the folder only
+// when something fails.
 class ReplacingSink final : public TextSink
 {
 public:
-    explicit ReplacingSink(const QString& path) : m_path(path), m_temp(temporaryTemplate(path))
+    explicit ReplacingSink(const QString& path) : m_path(path)
     {
-        if (QFileInfo(path).isDir() || (QFileInfo::exists(path) && isReadOnly(path)))
+        const QFileInfo target(path);
+        if (target.isDir() || (target.exists() && !target.permission(QFileDevice::WriteOwner)))
             raise(err::PermissionDenied, path);
+        // Keep the permissions of the file replaced; a new page is readable by everyone, as a
+        // web server needs.
+        m_permissions = target.exists() ? modeBits(target)
+                                        : QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                              QFileDevice::ReadGroup | QFileDevice::ReadOther;
+        // "." + the name + "." + six random letters and digits, made anew where one exists.
+        static constexpr char16_t letters[] =
+            u"abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+        const QString stem = target.absolutePath() + u"/."_s + target.fileName() + u'.';
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            QString name = stem;
+            for (int k = 0; k < 6; ++k)
+                name += QChar(letters[QRandomGenerator::global()->bounded(62)]);
+            m_temp.setFileName(name);
+            if (m_temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+                return;
+            if (QFileInfo::exists(name))
+                continue;
+            break;
+        }
         if (!parentExists(path))
             raise(err::PathNotFound, path);
-        if (!m_temp.open())
-            raiseForWrite(path, m_temp.error());
+        raiseForWrite(path, m_temp.error());
     }
+    ~ReplacingSink() override
+    {
+        if (!m_committed && m_temp.isOpen()) {
+            m_temp.close();
+            m_temp.remove();
+        }
+    }
+    ReplacingSink(const ReplacingSink&) = delete;
+    ReplacingSink& operator=(const ReplacingSink&) = delete;
+
     void write(const QByteArray& bytes) override
     {
         if (m_temp.write(bytes) != bytes.size())
@@ -103,26 +145,23 @@ public:
     {
         if (!m_temp.flush())
             raiseForWrite(m_path, m_temp.error());
-        // Keep the permissions of the file replaced; a new page is readable by everyone, as
-        // a web server needs.
-        const QFileDevice::Permissions permissions =
-            QFileInfo::exists(m_path)
-                ? QFile::permissions(m_path)
-                : QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadUser |
-                      QFileDevice::WriteUser | QFileDevice::ReadGroup | QFileDevice::ReadOther;
-        m_temp.setPermissions(permissions);
+        m_temp.setPermissions(m_permissions);
         m_temp.close();
         std::error_code error;
         std::filesystem::rename(std::filesystem::path(m_temp.fileName().toStdU16String()),
                                 std::filesystem::path(m_path.toStdU16String()), error);
-        if (error)
+        if (error) {
+            m_temp.remove();
             raiseForWrite(m_path, QFileDevice::RenameError);
-        m_temp.setAutoRemove(false);
+        }
+        m_committed = true;
     }
 
 private:
     QString m_path;
-    QTemporaryFile m_temp;
+    QFile m_temp;
+    QFileDevice::Permissions m_permissions;
+    bool m_committed = false;
 };
 
 } // namespace
@@ -160,13 +199,12 @@ void LocalFileSystem::writeFile(const QString& path, const QByteArray& bytes)
 
 void LocalFileSystem::setModificationTime(const QString& path, const QDateTime& time)
 {
-    if (!QFileInfo(path).isFile())
-        raise(err::FileNotFound, path);
-    // Windows sets a file's times only through a handle that may write.
+    // Windows sets a file's times only through a handle that may write. What stands at the path
+    // is looked at only when it cannot be opened.
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) &&
-        !file.open(QIODevice::ReadOnly))
-        raise(err::PermissionDenied, path);
+        (!QFileInfo(path).isFile() || !file.open(QIODevice::ReadOnly)))
+        raise(QFileInfo(path).isFile() ? err::PermissionDenied : err::FileNotFound, path);
     if (!file.setFileTime(time, QFileDevice::FileModificationTime))
         raise(err::PathFileAccess, path);
 }

@@ -879,8 +879,14 @@ void TestShared::fileSystemWritesWholeFiles()
     LocalFileSystem fs;
     const QString file = dir.filePath(u"page.htm"_s);
     fs.writeFile(file, QByteArray(1000, 'a'));
+    // A new page is for everyone to read (a web server); a replaced one keeps its permissions.
+    QVERIFY(QFile::permissions(file).testFlags(QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                               QFileDevice::ReadGroup | QFileDevice::ReadOther));
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     fs.writeFile(file, "short");
     QCOMPARE(fs.readFile(file), QByteArray("short"));
+    QVERIFY(!QFile::permissions(file).testFlag(QFileDevice::ReadOther));
+    QVERIFY(QFile::permissions(file).testFlag(QFileDevice::WriteOwner));
     try {
         fs.writeFile(dir.filePath(u"none/page.htm"_s), "x");
         QFAIL("written into a missing folder");
@@ -895,6 +901,16 @@ void TestShared::fileSystemWritesWholeFiles()
         QCOMPARE(e.number(), err::PermissionDenied);
     }
     QCOMPARE(readBytes(file), QByteArray("short"));
+    // A file's time is set also where it is read-only; a missing file has none.
+    const QDateTime time(QDate(2020, 5, 4), QTime(3, 2, 1), Qt::UTC);
+    fs.setModificationTime(file, time);
+    QCOMPARE(QFileInfo(file).lastModified().toUTC(), time);
+    try {
+        fs.setModificationTime(dir.filePath(u"missing.htm"_s), time);
+        QFAIL("a missing file got a time");
+    } catch (const Error& e) {
+        QCOMPARE(e.number(), err::FileNotFound);
+    }
     try {
         fs.readFile(dir.filePath(u"missing"_s));
         QFAIL("a missing file was read");
@@ -959,7 +975,8 @@ void TestShared::textFileAppearsOnlyWhenCommitted()
     sink->write("</html>");
     sink->commit();
     QCOMPARE(readBytes(file), QByteArray("<html></html>"));
-    QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{u"index.htm"_s});
+    // Nothing is left of the write dropped or of the one committed.
+    QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"index.htm"_s});
 }
 
 void TestShared::faultyFileSystemFailsBelowPrefix()
