@@ -22,7 +22,9 @@
 //                     in headless Chromium after the first round
 //
 // Every run is a child process of its own (the generators, the floor) or MHonArc, so that its
-// peak memory is its own. Dirty pages are written back (sync) before each run and not timed.
+// peak memory is its own. Dirty pages are written back (sync) before each run and not timed. Each
+// run writes into a new folder; nothing is deleted until all runs of a size are done (on a file
+// system without a journal, files deleted in the last minutes slow every file made after them).
 
 #include "archive/collection.h"
 #include "archive/generators.h"
@@ -56,10 +58,12 @@
 #include <cstdio>
 #include <fcntl.h>
 #include <functional>
+#include <memory>
 #include <random>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <vector>
 
 #ifndef LORVO_BENCH_BUILD
 #define LORVO_BENCH_BUILD "unknown"
@@ -680,11 +684,19 @@ QString describeFolder(const QString& dir)
            QString::fromUtf8(storage.device()) + u')';
 }
 
+// The folders of the runs, deleted when the program ends (see above).
+std::vector<std::unique_ptr<QTemporaryDir>>& keptFolders()
+{
+    static std::vector<std::unique_ptr<QTemporaryDir>> folders;
+    return folders;
+}
+
 int benchmark(int n, Settings s)
 {
     if (s.timeout == 0)
         s.timeout = 1800;
-    QTemporaryDir dir(s.dir + u"/lorvo-bench-XXXXXX"_s);
+    keptFolders().push_back(std::make_unique<QTemporaryDir>(s.dir + u"/lorvo-bench-XXXXXX"_s));
+    QTemporaryDir& dir = *keptFolders().back();
     const QString store = dir.filePath(u"bench.pst"_s);
     const qint64 bodyBytes = buildStore(store, n);
     const QString mbox = dir.filePath(u"bench.mbox"_s);
@@ -710,27 +722,25 @@ int benchmark(int n, Settings s)
     Series peer{u"MHonArc"_s, {}};
     for (int round = 1; round <= s.rounds; ++round) {
         waitForQuiet(s.maxLoad, s.maxWait);
-        const QString flatDest = dir.filePath(u"web-flat"_s);
-        const QString floorDest = dir.filePath(u"web-floor"_s);
-        const QString outlineDest = dir.filePath(u"web-outline"_s);
-        const QString peerDest = dir.filePath(u"mhonarc"_s);
-        for (const QString& d : {flatDest, floorDest, outlineDest, peerDest}) {
-            QDir(d).removeRecursively();
+        // Every run writes into a folder of its own, and nothing is deleted before the last run:
+        // a file system without a journal (ext4 as on this machine) searches past the inodes
+        // deleted in the last minutes for every new file, which would slow whoever runs next.
+        const QString suffix = u"-"_s + QString::number(round);
+        const QString flatDest = dir.filePath(u"web-flat"_s + suffix);
+        const QString floorDest = dir.filePath(u"web-floor"_s + suffix);
+        const QString outlineDest = dir.filePath(u"web-outline"_s + suffix);
+        const QString peerDest = dir.filePath(u"mhonarc"_s + suffix);
+        for (const QString& d : {flatDest, floorDest, outlineDest, peerDest})
             QDir().mkpath(d);
-        }
         const bool search = s.search && round == 1;
         flat.runs.append(runChild(generatorArguments(u"flat"_s, store, flatDest, s, search), s));
         floor.runs.append(runChild({u"--floor"_s, flatDest, floorDest}, s));
         if (search)
             searchFigures(flatDest);
-        QDir(flatDest).removeRecursively();
-        QDir(floorDest).removeRecursively();
         outline.runs.append(
             runChild(generatorArguments(u"outline"_s, store, outlineDest, s, false), s));
-        QDir(outlineDest).removeRecursively();
         if (mhonarc)
             peer.runs.append(runMhonarc(mbox, peerDest, rc, s));
-        QDir(peerDest).removeRecursively();
         out() << "round " << round << ": flat " << figureText(flat.runs.last()) << " | floor "
               << figureText(floor.runs.last()) << " | outline " << figureText(outline.runs.last());
         if (mhonarc)
