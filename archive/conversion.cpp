@@ -54,17 +54,17 @@ void BodyConversion::quitWordProcessor()
 
 bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath)
 {
-    return convert(rtfPath, htmlPath, nullptr);
+    return convert(rtfPath, htmlPath, nullptr, [&] { m_rt.fs().deleteFile(rtfPath, false); });
 }
 
 bool BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
-                             std::optional<QString>* text)
+                             std::optional<QString>* text, const std::function<void()>& discard)
 {
     FileSystem& fs = m_rt.fs();
     if (!m_word && m_factory)
         ignoreErrors([&] { m_word = m_factory(); });
     if (!m_word) {
-        ignoreErrors([&] { fs.deleteFile(rtfPath, false); });
+        ignoreErrors(discard);
         return false;
     }
     ignoreErrors([&] { m_word->SetVisible(false); });
@@ -83,7 +83,7 @@ bool BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
         ignoreErrors([&] { document->Close(wdDoNotSaveChanges); });
         document.reset();
     }
-    ignoreErrors([&] { fs.deleteFile(rtfPath, false); });
+    ignoreErrors(discard);
     return true;
 }
 
@@ -95,16 +95,18 @@ std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
     const QString htmlPath = work.path() + u'/' + workingNumber + u".htm"_s;
     const QString rtfPath = work.path() + u'/' + workingNumber + u".rtf"_s;
 
-    // A copy left by an earlier conversion must not pass for this item's.
-    ignoreErrors([&] {
-        if (fs.fileExists(rtfPath))
-            fs.deleteFile(rtfPath, true);
-    });
+    // The file of the last conversion, emptied, takes this item's copy: a file left by an
+    // earlier conversion never passes for it.
+    work.reuseFile(rtfPath);
     m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
+    // Nothing was saved into it: no copy to convert.
+    if (!WorkingFolder::hasContent(rtfPath))
+        work.putAside(rtfPath);
     // The built-in word processor gives the HTML's text; another saves the file, read then.
     std::optional<QString> text;
     bool saved = false;
-    if (convert(rtfPath, htmlPath, &text) && !text && fs.fileExists(htmlPath)) {
+    if (convert(rtfPath, htmlPath, &text, [&] { work.putAside(rtfPath); }) && !text &&
+        fs.fileExists(htmlPath)) {
         saved = true;
         text = m_rt.files().fncReadTextFile(htmlPath);
     }

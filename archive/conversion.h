@@ -7,6 +7,7 @@
 #include "shared/outlook.h"
 
 #include <QString>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -55,9 +56,10 @@ public:
     void quitWordProcessor();
 
 private:
-    // fncConvertRTF2HTML. With text given, a word processor that can give the filtered HTML's
-    // text gives it there instead of saving htmlPath.
-    bool convert(const QString& rtfPath, const QString& htmlPath, std::optional<QString>* text);
+    // fncConvertRTF2HTML; discard disposes of the RTF file. With text given, a word processor
+    // that can give the filtered HTML's text gives it there instead of saving htmlPath.
+    bool convert(const QString& rtfPath, const QString& htmlPath, std::optional<QString>* text,
+                 const std::function<void()>& discard);
 
     Runtime& m_rt;
     SafeItem& m_safeItem;

@@ -4,6 +4,8 @@
 #include "shared/filesystem.h"
 
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <filesystem>
 
 using namespace Qt::StringLiterals;
@@ -67,6 +69,49 @@ QString WorkingFolder::pathIn(const QString& destination)
     return destination + u"/.LorvoArchive-work"_s;
 }
 
+namespace {
+
+bool rename(const QString& from, const QString& to)
+{
+    std::error_code error;
+    std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
+                            std::filesystem::path(to.toStdU16String()), error);
+    return !error;
+}
+
+} // namespace
+
+void WorkingFolder::reuseFile(const QString& path)
+{
+    const bool reused = m_spare && rename(spareFile(), path);
+    m_spare = m_spare && !reused;
+    // What it holds is another item's: it must not pass for this one's.
+    if ((reused || QFileInfo::exists(path)) && !QFile::resize(path, 0))
+        ignoreErrors([&] { m_fs.deleteFile(path, true); });
+}
+
+void WorkingFolder::putAside(const QString& path)
+{
+    if (!m_spare && rename(path, spareFile())) {
+        m_spare = true;
+        return;
+    }
+    ignoreErrors([&] {
+        if (m_fs.fileExists(path))
+            m_fs.deleteFile(path, true);
+    });
+}
+
+QString WorkingFolder::spareFile() const
+{
+    return m_path + u"/.spare"_s;
+}
+
+bool WorkingFolder::hasContent(const QString& path)
+{
+    return QFileInfo(path).size() > 0;
+}
+
 void WorkingFolder::moveFilesBeside(const QString& name)
 {
     const QString folderName = name + u"_files"_s;
@@ -80,10 +125,7 @@ void WorkingFolder::moveFilesBeside(const QString& name)
     for (const QString& file : QDir(from).entryList(QDir::Files | QDir::Hidden)) {
         const QString source = from + u'/' + file;
         const QString target = to + u'/' + file;
-        std::error_code error;
-        std::filesystem::rename(std::filesystem::path(source.toStdU16String()),
-                                std::filesystem::path(target.toStdU16String()), error);
-        if (error)
+        if (!rename(source, target))
             throw Error(err::PathFileAccess,
                         u"Path/File access error: "_s + QDir::toNativeSeparators(target));
     }

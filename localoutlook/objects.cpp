@@ -5,7 +5,6 @@
 #include "localoutlook/mime.h"
 #include "localoutlook/profile.h"
 #include "localoutlook/store.h"
-#include "shared/filesystem.h"
 #include "shared/rtf/reader.h"
 #include "shared/rtf/writer.h"
 
@@ -37,15 +36,26 @@ void checkIndex(int index, qsizetype count)
             u"Array index out of bounds: %1 is not between 1 and %2."_s.arg(index).arg(count));
 }
 
-// Writes a whole file or raises an error naming it. A copy saved by Outlook is not waited for on
-// the disk: it is written beside the target and renamed over it, whole or not at all.
+// Writes a whole file or raises an error naming it. As Outlook saves a copy: over a file that is
+// there, in place (no new file is made and no old one deleted for it), not waited for on the
+// disk; a write that fails leaves no half file.
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
     const QFileInfo info(path);
     if (!info.absoluteDir().exists())
         throw Error(lorvo::err::PathNotFound,
                     u"Path not found: %1"_s.arg(native(info.absolutePath())));
-    lorvo::LocalFileSystem().writeFile(path, bytes);
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+        throw Error(lorvo::err::PermissionDenied,
+                    u"Cannot write the file %1: %2"_s.arg(native(path), file.errorString()));
+    if (file.write(bytes) != bytes.size() || !file.flush()) {
+        const QString reason = file.errorString();
+        file.close();
+        file.remove();
+        throw Error(lorvo::err::PathFileAccess,
+                    u"Cannot write the file %1: %2"_s.arg(native(path), reason));
+    }
 }
 
 // Everything the objects of one Application share: the profile, the open store files and the
