@@ -117,7 +117,30 @@ public:
     QString destination;
     qint32 number = 0;
     outlook::ItemsPtr items;
+    quint8 collapse = 0; // the outline's collapsing as the run started; the flat list's is 0
 
+    // The checks, the items counted, the destination taken and index.htm begun: the number of
+    // items when there are pages to write, nothing when the run ends here.
+    std::optional<int> begin(bool outline)
+    {
+        if (!start())
+            return {};
+        if (outline)
+            collapse = quint8(options.collapse);
+        m_trap.step(40, u"Counting the items"_s);
+        const int count = items->Count();
+        if (count == 0) {
+            restore();
+            return {};
+        }
+        if (!takeDestination())
+            return {};
+        m_trap.step(50, u"Writing the table of contents"_s);
+        openToc();
+        return count;
+    }
+
+private:
     // The destination and start-number checks and the knowledge-base folder. False when the run
     // ends here; the user has been told why.
     bool start()
@@ -185,6 +208,7 @@ public:
         return true;
     }
 
+public:
     // Lets the window's events run; the options may have changed meanwhile.
     void yield()
     {
@@ -361,9 +385,9 @@ public:
         a = cArticle{};
     }
 
-    void openToc(quint8 collapsible)
+    void openToc()
     {
-        m_toc = fncWriteTOC(m_rt, destination + u"/index.htm"_s, collapsible);
+        m_toc = fncWriteTOC(m_rt, destination + u"/index.htm"_s, collapse);
         if (m_search)
             write(searchPageLink());
     }
@@ -387,7 +411,7 @@ public:
 
     // The closing steps: support files, the word processor let go, index.htm closed, the
     // working folder removed, the articles left out named and, when asked for, index.htm opened.
-    void finish(quint8 collapse)
+    void finish()
     {
         subExtractFilesFromResource(m_rt, destination, collapse);
         subWriteSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
@@ -406,13 +430,13 @@ public:
     void restore()
     {
         m_host.endProgress();
-        m_host.setGenerateCaption(u"Generate"_s);
+        m_host.setGenerateCaption(kGenerateCaption);
     }
 
 private:
     void refuse(const QString& message)
     {
-        m_host.setGenerateCaption(u"Generate"_s);
+        m_host.setGenerateCaption(kGenerateCaption);
         m_rt.msgBox(message, Buttons::Ok, Icon::Information, {}, m_host.ownerWindow());
     }
 
@@ -467,25 +491,16 @@ void FlatGenerator::generate(GenerationHost& host)
     Trap t(m_services.rt, u"subGenerateArticlesNormal"_s);
     t.run([&] {
         ArticleRun run(m_services, host, t);
-        if (!run.start())
+        const std::optional<int> count = run.begin(false);
+        if (!count)
             return;
-        t.step(40, u"Counting the items"_s);
-        const int count = run.items->Count();
-        if (count == 0) {
-            run.restore();
-            return;
-        }
-        if (!run.takeDestination())
-            return;
-        t.step(50, u"Writing the table of contents"_s);
-        run.openToc(0);
         run.write(u"<ul>"_s);
-        host.beginProgress(count);
+        host.beginProgress(*count);
         CaseBlindDictionary<PendingArticle> dicArticles =
             m_services.rt.files().fncCreateDic<PendingArticle>();
 
         int progress = 0;
-        for (int i = 1; i <= count; ++i) {
+        for (int i = 1; i <= *count; ++i) {
             t.step(60, u"Reading item "_s + QString::number(i));
             const outlook::ItemPtr item = run.fetch(i);
             if (!item)
@@ -518,7 +533,7 @@ void FlatGenerator::generate(GenerationHost& host)
         dicArticles.RemoveAll();
 
         t.step(80, u"Closing the table of contents"_s);
-        run.finish(0);
+        run.finish();
         run.restore();
     });
 }
@@ -567,6 +582,158 @@ FolderScan scanFolder(ArticleRun& run, int count)
     return scan;
 }
 
+// The outline's headings in index.htm: a category's and a type's are written before the first
+// article under them and closed after the last, so that a heading without articles never shows.
+class OutlineHeadings
+{
+public:
+    OutlineHeadings(ArticleRun& run, bool collapsible) : m_run(run), m_collapsible(collapsible) {}
+
+    void beginCategory(const QString& text)
+    {
+        m_category = toc::categoryHeader(m_collapsible, text);
+        m_categoryWritten = false;
+    }
+
+    void beginType(const QString& text)
+    {
+        m_type = toc::typeHeader(m_collapsible, text);
+        m_typeWritten = false;
+    }
+
+    // Before an article's line: the headings above it that are not written yet.
+    void beforeArticle()
+    {
+        writePending(m_category, m_categoryWritten);
+        writePending(m_type, m_typeWritten);
+    }
+
+    void endType()
+    {
+        if (m_typeWritten)
+            m_run.write(toc::endOfType());
+    }
+
+    void endCategory()
+    {
+        if (m_categoryWritten)
+            m_run.write(toc::endOfCategory());
+    }
+
+private:
+    void writePending(std::optional<QString>& heading, bool& written)
+    {
+        if (!heading)
+            return;
+        m_run.write(*heading);
+        heading.reset();
+        written = true;
+    }
+
+    ArticleRun& m_run;
+    bool m_collapsible;
+    std::optional<QString> m_category; // still to be written
+    std::optional<QString> m_type;
+    bool m_categoryWritten = false;
+    bool m_typeWritten = false;
+};
+
+// The outline's passes: one per selected (category, type) pair, in the lists' order, each
+// publishing the pair's articles under their headings. The folder is read once, at the first pass.
+class OutlinePasses
+{
+public:
+    OutlinePasses(const GeneratorServices& services, GenerationHost& host, ArticleRun& run,
+                  Trap& trap, int count)
+        : m_s(services), m_host(host), m_run(run), m_trap(trap), m_count(count),
+          m_collapsible(run.collapse != 0), m_headings(run, m_collapsible)
+    {
+    }
+
+    void run(int categoryCount)
+    {
+        for (int i = 0; i < categoryCount; ++i) {
+            ignoreErrors([&] {
+                m_run.yield();
+                m_host.setProgress(i + 1);
+            });
+            if (i == 0) {
+                ignoreErrors([&] {
+                    m_run.write(
+                        toc::listOpener(m_collapsible, m_run.options.collapseInitially == 1));
+                });
+            }
+            if (m_run.cancelled())
+                return;
+            const ListEntry category = m_host.categories().value(i);
+            if (category.selected)
+                publishCategory(category.text);
+        }
+    }
+
+private:
+    // The types are read as the run reaches them: a selection changed meanwhile counts.
+    void publishCategory(const QString& category)
+    {
+        m_headings.beginCategory(category);
+        const int typeCount = int(m_host.types().size());
+        for (int j = 0; j < typeCount; ++j) {
+            const ListEntry type = m_host.types().value(j);
+            if (!type.selected)
+                continue;
+            m_run.yield();
+            if (m_run.cancelled())
+                break;
+            publishPair(category, type.text);
+        }
+        m_headings.endCategory();
+    }
+
+    void publishPair(const QString& category, const QString& type)
+    {
+        m_headings.beginType(type);
+        m_trap.step(60, u"Reading the items for "_s + category + u", "_s + type);
+        if (!m_scan)
+            m_scan = scanFolder(m_run, m_count);
+        // Every item a pass examines counts in its numbering, as a scan of the folder would.
+        const qint64 base = m_run.number;
+        if (base + m_scan->examined > std::numeric_limits<qint32>::max())
+            throw Error(err::Overflow, u"Overflow"_s);
+        m_run.number = qint32(base + m_scan->examined);
+
+        CaseBlindDictionary<PendingArticle> dic = m_s.rt.files().fncCreateDic<PendingArticle>();
+        for (const ScannedItem& s : m_scan->byPair.value(pairKey(category, type))) {
+            m_trap.step(70, u"Reading item "_s + QString::number(s.item.index));
+            const outlook::ItemPtr item = m_run.find(s.item);
+            if (!item)
+                continue;
+            PendingArticle p = m_run.prepare(item, s.item, qint32(base + s.ordinal + 1),
+                                             s.problemType, s.problemCategory);
+            m_headings.beforeArticle();
+            if (p.keep) {
+                const QString subject = p.article.Subject;
+                dic.Add(subject, std::move(p));
+            }
+        }
+
+        m_trap.step(80, u"Writing the pages for "_s + category + u", "_s + type);
+        for (auto& [subject, p] : dic)
+            m_run.publish(p,
+                          toc::articleLine(m_collapsible, fncGetFileName(p.article.strWebPagePath),
+                                           p.article.Subject));
+        m_headings.endType();
+    }
+
+    const GeneratorServices& m_s;
+    GenerationHost& m_host;
+    ArticleRun& m_run;
+    Trap& m_trap;
+    int m_count;
+    bool m_collapsible;
+    OutlineHeadings m_headings;
+    std::optional<FolderScan> m_scan;
+};
+
 } // namespace
 
 void OutlineGenerator::generate(GenerationHost& host)
@@ -574,21 +741,9 @@ void OutlineGenerator::generate(GenerationHost& host)
     Trap t(m_services.rt, u"subGenerateArticlesOutline"_s);
     t.run([&] {
         ArticleRun run(m_services, host, t);
-        if (!run.start())
+        const std::optional<int> count = run.begin(true);
+        if (!count)
             return;
-        const quint8 collapse = quint8(run.options.collapse);
-        const bool collapsible = collapse != 0;
-        t.step(40, u"Counting the items"_s);
-        const int count = run.items->Count();
-        if (count == 0) {
-            run.restore();
-            return;
-        }
-        if (!run.takeDestination())
-            return;
-        t.step(50, u"Writing the table of contents"_s);
-        run.openToc(collapse);
-
         const int categoryCount = int(host.categories().size());
         host.beginProgress(categoryCount);
         if (categoryCount == 0) {
@@ -597,90 +752,9 @@ void OutlineGenerator::generate(GenerationHost& host)
             run.restore();
             return;
         }
-
-        std::optional<FolderScan> scan;
-        for (int i = 0; i < categoryCount; ++i) {
-            bool categoryPending = false;
-            bool categoryWritten = false;
-            QString categoryHeader;
-            ignoreErrors([&] {
-                run.yield();
-                host.setProgress(i + 1);
-            });
-            if (i == 0) {
-                ignoreErrors([&] {
-                    run.write(toc::listOpener(collapsible, run.options.collapseInitially == 1));
-                });
-            }
-            if (run.cancelled())
-                break;
-            const ListEntry category = host.categories().value(i);
-            if (!category.selected)
-                continue;
-            categoryHeader = toc::categoryHeader(collapsible, category.text);
-            categoryPending = true;
-
-            const QList<ListEntry> types = host.types();
-            for (int j = 0; j < types.size(); ++j) {
-                if (!host.types().value(j).selected)
-                    continue;
-                run.yield();
-                if (run.cancelled())
-                    break;
-                const QString typeText = host.types().value(j).text;
-                const QString typeHeader = toc::typeHeader(collapsible, typeText);
-                bool typePending = true;
-                bool typeWritten = false;
-
-                t.step(60, u"Reading the items for "_s + category.text + u", "_s + typeText);
-                if (!scan)
-                    scan = scanFolder(run, count);
-                const qint64 base = run.number;
-                if (base + scan->examined > std::numeric_limits<qint32>::max())
-                    throw Error(err::Overflow, u"Overflow"_s);
-                run.number = qint32(base + scan->examined);
-
-                CaseBlindDictionary<PendingArticle> dic =
-                    m_services.rt.files().fncCreateDic<PendingArticle>();
-                const auto matches = scan->byPair.value(pairKey(category.text, typeText));
-                for (const ScannedItem& s : matches) {
-                    t.step(70, u"Reading item "_s + QString::number(s.item.index));
-                    const outlook::ItemPtr item = run.find(s.item);
-                    if (!item)
-                        continue;
-                    const qint32 n = qint32(base + s.ordinal + 1);
-                    PendingArticle p =
-                        run.prepare(item, s.item, n, s.problemType, s.problemCategory);
-                    if (categoryPending) {
-                        run.write(categoryHeader);
-                        categoryPending = false;
-                        categoryWritten = true;
-                    }
-                    if (typePending) {
-                        run.write(typeHeader);
-                        typePending = false;
-                        typeWritten = true;
-                    }
-                    if (p.keep) {
-                        const QString subject = p.article.Subject;
-                        dic.Add(subject, std::move(p));
-                    }
-                }
-
-                t.step(80, u"Writing the pages for "_s + category.text + u", "_s + typeText);
-                for (auto& [subject, p] : dic)
-                    run.publish(p, toc::articleLine(collapsible,
-                                                    fncGetFileName(p.article.strWebPagePath),
-                                                    p.article.Subject));
-                if (typeWritten)
-                    run.write(toc::endOfType());
-            }
-            if (categoryWritten)
-                run.write(toc::endOfCategory());
-        }
-
+        OutlinePasses(m_services, host, run, t, *count).run(categoryCount);
         t.step(90, u"Closing the table of contents"_s);
-        run.finish(collapse);
+        run.finish();
         run.restore();
     });
 }
