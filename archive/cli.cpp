@@ -45,18 +45,6 @@ const QString kType = u"type"_s;
 const QString kSearch = u"search"_s;
 const QString kSitemapBase = u"sitemap-base"_s;
 
-// A wrong argument: its message is printed with a pointer to --help; exit code 2.
-struct UsageError
-{
-    QString message;
-};
-
-// A failed run: its message is printed; exit code 1.
-struct Failure
-{
-    QString message;
-};
-
 // The window's state as a progress report on stderr.
 class ProgressView final : public MainView
 {
@@ -114,10 +102,7 @@ int onOff(const QCommandLineParser& parser, const QString& option)
 QString startNumber(const QString& text)
 {
     const QString trimmed = text.trimmed();
-    const bool digits =
-        !trimmed.isEmpty() && trimmed.size() <= 5 &&
-        std::all_of(trimmed.begin(), trimmed.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
-    if (!digits)
+    if (!isStartNumber(trimmed))
         throw UsageError{u"--start takes a whole number from 0 to 99999, not '"_s + text + u"'"_s};
     return trimmed;
 }
@@ -127,16 +112,16 @@ QString checkedDestination(const QString& typed)
 {
     const QFileInfo info(typed.trimmed());
     if (typed.trimmed().isEmpty())
-        throw Failure{u"no destination folder: give --destination DIR, or choose one in the "
-                      u"window first"_s};
+        throw RunFailure{u"no destination folder: give --destination DIR, or choose one in the "
+                         u"window first"_s};
     if (!info.isDir())
-        throw Failure{u"the destination folder "_s + QDir::toNativeSeparators(typed) +
-                      u" does not exist"_s};
+        throw RunFailure{u"the destination folder "_s + QDir::toNativeSeparators(typed) +
+                         u" does not exist"_s};
     QTemporaryFile probe(info.absoluteFilePath() + u"/.lorvo-XXXXXX"_s);
     if (!probe.open())
-        throw Failure{u"the destination folder "_s +
-                      QDir::toNativeSeparators(info.absoluteFilePath()) +
-                      u" cannot be written: "_s + probe.errorString()};
+        throw RunFailure{u"the destination folder "_s +
+                         QDir::toNativeSeparators(info.absoluteFilePath()) +
+                         u" cannot be written: "_s + probe.errorString()};
     return QDir::toNativeSeparators(info.absoluteFilePath());
 }
 
@@ -177,8 +162,8 @@ void selectOnly(MainWindowLogic& logic, ListId id, const QList<ListEntry>& entri
             QStringList known;
             for (const ListEntry& entry : entries)
                 known.append(entry.text);
-            throw Failure{u"no article has the "_s + option + u" '"_s + name.trimmed() +
-                          u"'; the knowledge base has: "_s + known.join(u", "_s)};
+            throw RunFailure{u"no article has the "_s + option + u" '"_s + name.trimmed() +
+                             u"'; the knowledge base has: "_s + known.join(u", "_s)};
         }
     }
     for (qsizetype row = 0; row < entries.size(); ++row)
@@ -301,8 +286,8 @@ void applyRequest(MainWindowLogic& logic, const Request& r)
         logic.optGroupClick(*r.group);
 
     if (logic.state().group == 0 && logic.collection().categories.isEmpty())
-        throw Failure{u"the articles name no problem category, so they cannot be grouped: "
-                      u"use --group none"_s};
+        throw RunFailure{u"the articles name no problem category, so they cannot be grouped: "
+                         u"use --group none"_s};
     if (logic.state().group != 0 && !(r.categories.isEmpty() && r.types.isEmpty()))
         throw UsageError{u"--category and --type choose what the outline shows; with --group "
                          u"none every article is published"_s};
@@ -312,6 +297,63 @@ void applyRequest(MainWindowLogic& logic, const Request& r)
     if (!r.types.isEmpty())
         selectOnly(logic, ListId::Type, logic.collection().types.entries(), r.types,
                    u"problem type"_s);
+}
+
+// What a run published: index.htm's path, the articles it left out, and whether it got as far as
+// writing the site.
+struct Publication
+{
+    QString index;
+    QList<LeftOutArticle> leftOut;
+    bool completed = false;
+};
+
+// The window's logic, run without the window on Outlook's knowledge-base folder.
+Publication publish(const Request& request, const CommandLineServices& services,
+                    NoAnswerDialogs& dialogs, QTextStream& err)
+{
+    // Nothing is opened on a desktop: the run may be scheduled on a machine nobody watches.
+    CommandLineShell shell(err, kProgram);
+    LocalFileSystem fs;
+    HostPlatform platform;
+    CommandLineEnd end;
+    const std::unique_ptr<outlook::Provider> provider = services.makeOutlook(dialogs, shell);
+    Runtime rt(Services{dialogs, shell, fs, platform, end, *provider}, kProgram);
+    Settings settings(services.settings);
+    ArticleCollection collection(rt);
+    Generators generators(rt, collection, services.codec);
+    MainWindowLogic logic(rt, settings, services.codec, collection, &generators.flat,
+                          &generators.outline);
+    ProgressView view(logic, err, services.progressBar);
+    dialogs.beforeRefusal = [&view] { view.endLine(); };
+    struct Unhook // the view goes before the dialogs do
+    {
+        NoAnswerDialogs& dialogs;
+        ~Unhook() { dialogs.beforeRefusal = nullptr; }
+    } unhook{dialogs};
+
+    // Only the folder Outlook shows: a scheduled run has nobody to pick another one.
+    OutlookSession& session = rt.session();
+    session.subConnectOutlook(outlook::olFolderInbox);
+    session.subGetRootCurrent(outlook::olFolderCalendar);
+    if (!ArticleCollection::isKnowledgeBaseFolder(session.goCurrentFolder))
+        throw RunFailure{u"Failed to get Knowledge Base Folder! Outlook's window does not show "
+                         u"one; show it there, or create one with LorvoSetup."_s +
+                         storeFaults(session)};
+
+    logic.formLoad();
+    applyRequest(logic, request);
+    const QString destination = checkedDestination(logic.state().destination);
+    logic.destinationEdited(destination);
+    Publication site;
+    site.index = QDir::toNativeSeparators(destination + u"/index.htm"_s);
+    logic.onLeftOut = [&site](const QList<LeftOutArticle>& articles) { site.leftOut = articles; };
+    logic.setView(&view);
+    logic.cmdGenerateClick();
+    view.endLine();
+    logic.setView(nullptr);
+    site.completed = view.started() && QFileInfo::exists(site.index);
+    return site;
 }
 
 } // namespace
@@ -340,77 +382,27 @@ int runCommandLine(const QStringList& arguments, const CommandLineServices& serv
     }
 
     NoAnswerDialogs dialogs(err, kProgram);
-    // Nothing is opened on a desktop: the run may be scheduled on a machine nobody watches.
-    CommandLineShell shell(err, kProgram);
-    LocalFileSystem fs;
-    HostPlatform platform;
-    CommandLineEnd end;
-    QString index;
-    bool completed = false;
-    QList<LeftOutArticle> leftOut;
+    Publication site;
+    int code = 0;
     try {
-        const Request request = readRequest(parser);
-        if (request.destination)
-            checkedDestination(*request.destination);
-
-        const std::unique_ptr<outlook::Provider> provider = services.makeOutlook(dialogs, shell);
-        Runtime rt(Services{dialogs, shell, fs, platform, end, *provider}, kProgram);
-        Settings settings(services.settings);
-        ArticleCollection collection(rt);
-        Generators generators(rt, collection, services.codec);
-        MainWindowLogic logic(rt, settings, services.codec, collection, &generators.flat,
-                              &generators.outline);
-        ProgressView view(logic, err, services.progressBar);
-        dialogs.beforeRefusal = [&view] { view.endLine(); };
-        struct Unhook // the view goes before the dialogs do
-        {
-            NoAnswerDialogs& dialogs;
-            ~Unhook() { dialogs.beforeRefusal = nullptr; }
-        } unhook{dialogs};
-
-        // Only the folder Outlook shows: a scheduled run has nobody to pick another one.
-        OutlookSession& session = rt.session();
-        session.subConnectOutlook(outlook::olFolderInbox);
-        session.subGetRootCurrent(outlook::olFolderCalendar);
-        if (!ArticleCollection::isKnowledgeBaseFolder(session.goCurrentFolder))
-            throw Failure{u"Failed to get Knowledge Base Folder! Outlook's window does not show "
-                          u"one; show it there, or create one with LorvoSetup."_s +
-                          storeFaults(session)};
-
-        logic.formLoad();
-        applyRequest(logic, request);
-        const QString destination = checkedDestination(logic.state().destination);
-        logic.destinationEdited(destination);
-        index = QDir::toNativeSeparators(destination + u"/index.htm"_s);
-
-        logic.onLeftOut = [&leftOut](const QList<LeftOutArticle>& articles) { leftOut = articles; };
-        logic.setView(&view);
-        logic.cmdGenerateClick();
-        view.endLine();
-        logic.setView(nullptr);
-        completed = view.started() && QFileInfo::exists(index);
+        code = runWork(err, kProgram, dialogs, u"the run ended before the web site was written."_s,
+                       [&](bool& done) {
+                           const Request request = readRequest(parser);
+                           if (request.destination)
+                               checkedDestination(*request.destination);
+                           site = publish(request, services, dialogs, err);
+                           done = site.completed;
+                       });
     } catch (const UsageError& e) {
         return usage(e.message);
-    } catch (const Failure& e) {
-        err << kProgram << ": " << e.message << Qt::endl;
-        return 1;
-    } catch (const ProgramEnded&) {
-        // A message nobody can answer (already printed), or the end of the program.
-    } catch (const std::exception& e) {
-        err << kProgram << ": " << toError(e).description() << Qt::endl;
-        return 1;
     }
-    if (dialogs.failed())
-        return 1;
-    if (!completed) {
-        err << kProgram << ": the run ended before the web site was written." << Qt::endl;
-        return 1;
-    }
-    out << index << Qt::endl;
+    if (code != 0)
+        return code;
+    out << site.index << Qt::endl;
     // The site is there, but without these articles: the run did not do all it was asked to.
-    for (const LeftOutArticle& article : std::as_const(leftOut))
+    for (const LeftOutArticle& article : std::as_const(site.leftOut))
         err << kProgram << ": left out '" << article.subject << "': " << article.reason << Qt::endl;
-    return leftOut.isEmpty() ? 0 : 1;
+    return site.leftOut.isEmpty() ? 0 : 1;
 }
 
 } // namespace lorvo::archive

@@ -12,19 +12,22 @@ class QObject;
 
 namespace lorvo::archive {
 
+// cmdGenerate's caption while no run is going on.
+inline const QString kGenerateCaption = QStringLiteral("Generate");
+
 // Check-box states: 0 clear, 1 checked, 2 grey. An option is on when its state is exactly 1.
 struct GenerationOptions
 {
-    QString destination;           // txtDestination, as typed
-    int namingScheme = 0;          // optNaming: 0 subject, 1 incremental numbering
+    QString destination;                        // txtDestination, as typed
+    int namingScheme = 0;                       // optNaming: 0 subject, 1 incremental numbering
     QString numbering = QStringLiteral("1000"); // txtNumbering, as typed
-    int generateToc = 1;           // chkExtractIndexPage
-    int overwrite = 1;             // chkOverwrite
-    int runToc = 1;                // chkRun
-    int groupIndex = 0;            // optGroup: 0 category and type (outline), 1 none (flat)
-    int attachments = 1;           // chkAttachments
-    int collapse = 1;              // chkCollapse
-    int collapseInitially = 1;     // chkCollapseInitially
+    int generateToc = 1;                        // chkExtractIndexPage
+    int overwrite = 1;                          // chkOverwrite
+    int runToc = 1;                             // chkRun
+    int groupIndex = 0;        // optGroup: 0 category and type (outline), 1 none (flat)
+    int attachments = 1;       // chkAttachments
+    int collapse = 1;          // chkCollapse
+    int collapseInitially = 1; // chkCollapseInitially
 
     // Files beside index.htm, off unless chosen.
     int search = 0;      // chkSearch: search.htm and its index search-index.js

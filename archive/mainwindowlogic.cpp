@@ -17,7 +17,6 @@ namespace lorvo::archive {
 namespace {
 
 const QString kSection = u"Settings"_s;
-const QString kGenerate = u"Generate"_s;
 const QString kCancel = u"Cancel.."_s;
 
 // A stored whole number in [low, high]; anything else (text, fractions, out of range) gives the
@@ -29,15 +28,14 @@ int wholeNumber(const QString& text, int defaultValue, int low, int high)
     return ok && n >= low && n <= high ? n : defaultValue;
 }
 
-// The start number: one to five digits, as the box lets a user type it.
-bool validNumbering(const QString& text)
+} // namespace
+
+bool isStartNumber(const QString& text)
 {
     if (text.isEmpty() || text.size() > 5)
         return false;
     return std::all_of(text.begin(), text.end(), [](QChar c) { return c >= u'0' && c <= u'9'; });
 }
-
-} // namespace
 
 MainWindowLogic::MainWindowLogic(Runtime& rt, Settings& settings, ImageCodec& codec,
                                  ArticleCollection& collection, ArticleGenerator* flat,
@@ -104,9 +102,9 @@ void MainWindowLogic::cmdExitClick()
 
 void MainWindowLogic::cmdGenerateClick()
 {
-    if (m_state.generateCaption != kGenerate) {
+    if (m_state.generateCaption != kGenerateCaption) {
         m_cancel = true;
-        m_state.generateCaption = kGenerate;
+        m_state.generateCaption = kGenerateCaption;
         m_state.stopping = m_running;
         render();
         return;
@@ -128,7 +126,7 @@ void MainWindowLogic::cmdGenerateClick()
         {
             logic.m_running = false;
             logic.m_state.stopping = false;
-            logic.m_state.generateCaption = kGenerate;
+            logic.m_state.generateCaption = kGenerateCaption;
             logic.render();
         }
     } runEnd{*this};
@@ -263,7 +261,7 @@ void MainWindowLogic::subSetCaptions()
             !destination.isEmpty() && m_rt.fs().folderExists(destination) ? destination : QString();
         m_state.naming = wholeNumber(readSetting(u"iNamingScheme"_s, u"0"_s), 0, 0, 1);
         const QString numbering = readSetting(u"iNumbering"_s, u"1000"_s);
-        m_state.numbering = validNumbering(numbering) ? numbering : u"1000"_s;
+        m_state.numbering = isStartNumber(numbering) ? numbering : u"1000"_s;
 
         t.at(30);
         const auto restoreCheck = [&](Check check, const QString& key) {

@@ -37,6 +37,9 @@ enum class Check {
 };
 inline constexpr int kCheckCount = 9;
 
+// The start number of the page numbering as its box takes it: one to five digits.
+bool isStartNumber(const QString& text);
+
 enum class ListId { Category, Type };
 
 struct CheckBoxState
@@ -56,7 +59,7 @@ struct MainState
     std::array<bool, 2> groupEnabled{true, true};
     // Design state: only chkExtractIndexPage (the first) is checked.
     std::array<CheckBoxState, kCheckCount> checks{CheckBoxState{1, true}};
-    QString generateCaption = QStringLiteral("Generate");
+    QString generateCaption = kGenerateCaption;
     bool generateEnabled = true; // false when the folder holds nothing to generate
     bool stopping = false;       // a cancelled run is still finishing: Generate waits for it
     bool progressVisible = false;

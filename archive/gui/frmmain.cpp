@@ -76,8 +76,22 @@ void FrmMain::handle(const QString& procedure, const std::function<void()>& body
 void FrmMain::buildControls()
 {
     auto* root = new QVBoxLayout(this);
+    buildDestination(root);
+    root->addWidget(buildLists(), 1);
+    auto* options = new QHBoxLayout;
+    options->addWidget(buildTocFrame());
+    auto* rightColumn = new QVBoxLayout;
+    rightColumn->addWidget(buildNamingFrame());
+    rightColumn->addWidget(buildOtherSettings());
+    options->addLayout(rightColumn);
+    root->addLayout(options);
+    root->addWidget(buildBottomStrip());
+    resize(620, 600);
+}
 
-    // Top: explanation and destination.
+// Top: the explanation and the destination.
+void FrmMain::buildDestination(QVBoxLayout* root)
+{
     root->addWidget(label(u"Label1"_s, u"This tool archives KB items from the public folder into "
                                        u"webpages ready for publication."_s));
     root->addWidget(label(u"Label2"_s, u"Select the folder to place the web pages."_s));
@@ -94,35 +108,56 @@ void FrmMain::buildControls()
         handle(u"frmMain.cmdBrowseDestination_Click"_s,
                [this] { m_logic.cmdBrowseDestinationClick(); });
     });
+}
 
-    auto makeCheck = [this](Check check, const QString& name, const QString& text) {
-        auto* box = named(new QCheckBox(text), name);
-        m_checks[std::size_t(check)] = box;
-        connect(box, &QCheckBox::clicked, this, [this, check, box] {
-            handle(u"frmMain."_s + box->objectName() + u"_Click"_s, [this, check, box] {
-                m_logic.checkClick(check, box->checkState() == Qt::Unchecked ? 0 : 1);
-            });
+QCheckBox* FrmMain::makeCheck(Check check, const QString& name, const QString& text)
+{
+    auto* box = named(new QCheckBox(text), name);
+    m_checks[std::size_t(check)] = box;
+    connect(box, &QCheckBox::clicked, this, [this, check, box] {
+        handle(u"frmMain."_s + box->objectName() + u"_Click"_s, [this, check, box] {
+            m_logic.checkClick(check, box->checkState() == Qt::Unchecked ? 0 : 1);
         });
-        return box;
-    };
+    });
+    return box;
+}
 
-    // Categories and types.
+QListWidget* FrmMain::makeList(ListId id, const QString& name)
+{
+    auto* list = named(new QListWidget, name);
+    list->setSelectionMode(QAbstractItemView::MultiSelection);
+    connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            [this, id](const QItemSelection& selected, const QItemSelection& deselected) {
+                if (m_rendering)
+                    return;
+                for (const QModelIndex& index : selected.indexes())
+                    m_logic.listSelectionChanged(id, index.row(), true);
+                for (const QModelIndex& index : deselected.indexes())
+                    m_logic.listSelectionChanged(id, index.row(), false);
+            });
+    return list;
+}
+
+// An option pair sharing one name, each button telling its position by the property "index".
+void FrmMain::makeOptions(std::array<QRadioButton*, 2>& options, const QString& name,
+                          const std::array<QString, 2>& captions,
+                          void (MainWindowLogic::*click)(int))
+{
+    for (int i = 0; i < 2; ++i) {
+        auto* option = named(new QRadioButton(captions[std::size_t(i)]), name);
+        option->setProperty("index", i);
+        options[std::size_t(i)] = option;
+        connect(option, &QRadioButton::clicked, this, [this, name, click, i] {
+            handle(u"frmMain."_s + name + u"_Click"_s, [this, click, i] { (m_logic.*click)(i); });
+        });
+    }
+}
+
+// The categories and types.
+QWidget* FrmMain::buildLists()
+{
     auto* select = named(new QGroupBox(u"Select Problem Categories && Types"_s), u"frameSelect"_s);
     auto* selectGrid = new QGridLayout(select);
-    auto makeList = [this](ListId id, const QString& name) {
-        auto* list = named(new QListWidget, name);
-        list->setSelectionMode(QAbstractItemView::MultiSelection);
-        connect(list->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-                [this, id](const QItemSelection& selected, const QItemSelection& deselected) {
-                    if (m_rendering)
-                        return;
-                    for (const QModelIndex& index : selected.indexes())
-                        m_logic.listSelectionChanged(id, index.row(), true);
-                    for (const QModelIndex& index : deselected.indexes())
-                        m_logic.listSelectionChanged(id, index.row(), false);
-                });
-        return list;
-    };
     m_categories = makeList(ListId::Category, u"lstProblemCategory"_s);
     m_types = makeList(ListId::Type, u"lstProblemType"_s);
     auto* categoryTitle = new QHBoxLayout;
@@ -135,44 +170,36 @@ void FrmMain::buildControls()
     selectGrid->addLayout(typeTitle, 0, 1);
     selectGrid->addWidget(m_categories, 1, 0);
     selectGrid->addWidget(m_types, 1, 1);
-    root->addWidget(select, 1);
+    return select;
+}
 
-    // Table of contents: the frame's title is its check box.
-    auto* options = new QHBoxLayout;
+// The table of contents: the frame's title is its check box.
+QWidget* FrmMain::buildTocFrame()
+{
     auto* toc = named(new QGroupBox, u"fTOC"_s);
     auto* tocLayout = new QVBoxLayout(toc);
     tocLayout->addWidget(makeCheck(Check::ExtractIndexPage, u"chkExtractIndexPage"_s,
                                    u"Generate Table of Content (index.htm)"_s));
     tocLayout->addWidget(label(u"Label3"_s, u"Group generated web KB Articles by"_s));
-    const std::array<QString, 2> groupCaptions{u"Problem Category && Type"_s, u"None"_s};
-    for (int i = 0; i < 2; ++i) {
-        auto* option = named(new QRadioButton(groupCaptions[std::size_t(i)]), u"optGroup"_s);
-        option->setProperty("index", i);
-        m_group[std::size_t(i)] = option;
+    makeOptions(m_group, u"optGroup"_s, {u"Problem Category && Type"_s, u"None"_s},
+                &MainWindowLogic::optGroupClick);
+    for (QRadioButton* option : m_group)
         tocLayout->addWidget(option);
-        connect(option, &QRadioButton::clicked, this, [this, i] {
-            handle(u"frmMain.optGroup_Click"_s, [this, i] { m_logic.optGroupClick(i); });
-        });
-    }
     tocLayout->addWidget(makeCheck(Check::Collapse, u"chkCollapse"_s, u"Collapsible Outline"_s));
     tocLayout->addWidget(
         makeCheck(Check::CollapseInitially, u"chkCollapseInitially"_s, u"Collapse Initially"_s));
     tocLayout->addStretch();
-    options->addWidget(toc);
+    return toc;
+}
 
-    auto* rightColumn = new QVBoxLayout;
+QWidget* FrmMain::buildNamingFrame()
+{
     auto* naming = named(new QGroupBox(u"Naming scheme of webpage"_s), u"fNaming"_s);
     auto* namingLayout = new QGridLayout(naming);
-    const std::array<QString, 2> namingCaptions{u"Use subject"_s, u"Use incremental numbering"_s};
-    for (int i = 0; i < 2; ++i) {
-        auto* option = named(new QRadioButton(namingCaptions[std::size_t(i)]), u"optNaming"_s);
-        option->setProperty("index", i);
-        m_naming[std::size_t(i)] = option;
-        namingLayout->addWidget(option, i, 0);
-        connect(option, &QRadioButton::clicked, this, [this, i] {
-            handle(u"frmMain.optNaming_Click"_s, [this, i] { m_logic.optNamingClick(i); });
-        });
-    }
+    makeOptions(m_naming, u"optNaming"_s, {u"Use subject"_s, u"Use incremental numbering"_s},
+                &MainWindowLogic::optNamingClick);
+    for (int i = 0; i < 2; ++i)
+        namingLayout->addWidget(m_naming[std::size_t(i)], i, 0);
     m_numbering = named(new QLineEdit, u"txtNumbering"_s);
     m_numbering->setMaxLength(5);
     m_numbering->setFixedWidth(60);
@@ -180,8 +207,11 @@ void FrmMain::buildControls()
     namingLayout->addWidget(m_numbering, 1, 1);
     connect(m_numbering, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_logic.numberingEdited(text); });
-    rightColumn->addWidget(naming);
+    return naming;
+}
 
+QWidget* FrmMain::buildOtherSettings()
+{
     auto* other = named(new QGroupBox(u"Other Settings"_s), u"frameOtherSettings"_s);
     auto* otherLayout = new QVBoxLayout(other);
     otherLayout->addWidget(
@@ -199,11 +229,11 @@ void FrmMain::buildControls()
     otherLayout->addWidget(m_sitemapBase);
     connect(m_sitemapBase, &QLineEdit::textEdited, this,
             [this](const QString& text) { m_logic.sitemapBaseEdited(text); });
-    rightColumn->addWidget(other);
-    options->addLayout(rightColumn);
-    root->addLayout(options);
+    return other;
+}
 
-    // Bottom strip.
+QWidget* FrmMain::buildBottomStrip()
+{
     auto* bottom = named(new QWidget, u"frameBottom"_s);
     auto* bottomLayout = new QHBoxLayout(bottom);
     bottomLayout->setContentsMargins(0, 0, 0, 0);
@@ -214,21 +244,19 @@ void FrmMain::buildControls()
     m_webLink->installEventFilter(this);
     m_progress = named(new QProgressBar, u"pb"_s);
     m_progress->setVisible(false);
-    m_generate = named(new QPushButton(u"Generate"_s), u"cmdGenerate"_s);
+    m_generate = named(new QPushButton(kGenerateCaption), u"cmdGenerate"_s);
     auto* exit = named(new QPushButton(u"Exit"_s), u"cmdExit"_s);
     bottomLayout->addWidget(m_webLink);
     bottomLayout->addWidget(m_progress, 1);
     bottomLayout->addStretch();
     bottomLayout->addWidget(m_generate);
     bottomLayout->addWidget(exit);
-    root->addWidget(bottom);
     connect(m_generate, &QPushButton::clicked, this, [this] {
         handle(u"frmMain.cmdGenerate_Click"_s, [this] { m_logic.cmdGenerateClick(); });
     });
     connect(exit, &QPushButton::clicked, this,
             [this] { handle(u"frmMain.cmdExit_Click"_s, [this] { m_logic.cmdExitClick(); }); });
-
-    resize(620, 600);
+    return bottom;
 }
 
 bool FrmMain::load()

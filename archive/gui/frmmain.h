@@ -16,6 +16,7 @@ class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QRadioButton;
+class QVBoxLayout;
 
 namespace lorvo::archive {
 
@@ -41,6 +42,16 @@ protected:
 private:
     void handle(const QString& procedure, const std::function<void()>& body);
     void buildControls();
+    void buildDestination(QVBoxLayout* root);
+    QWidget* buildLists();
+    QWidget* buildTocFrame();
+    QWidget* buildNamingFrame();
+    QWidget* buildOtherSettings();
+    QWidget* buildBottomStrip();
+    QCheckBox* makeCheck(Check check, const QString& name, const QString& text);
+    QListWidget* makeList(ListId id, const QString& name);
+    void makeOptions(std::array<QRadioButton*, 2>& options, const QString& name,
+                     const std::array<QString, 2>& captions, void (MainWindowLogic::*click)(int));
     void renderLists();
     void renderList(QListWidget* widget, const ArticleList& list);
     QCheckBox* checkBox(Check check) const { return m_checks[std::size_t(check)]; }
