@@ -168,33 +168,20 @@ int runRequest(const Request& request, const OutlookFactory& makeOutlook, QTextS
     Wizard wizard(rt, view);
     wizard.setChkReadMe(0);
 
-    bool done = false;
-    try {
-        rt.session().subConnectOutlook(outlook::olFolderInbox);
-        const outlook::FolderPtr folder = checkedFolder(rt.session(), request);
-        if (request.repair)
-            repair(wizard, folder, out);
-        else
-            install(wizard, request, out);
-        done = true;
-        wizard.finish(request.repair ? Page::FinishUpgrade : Page::Finish);
-    } catch (const RunFailure& e) {
-        err << kProgram << ": " << e.message << Qt::endl;
-        return 1;
-    } catch (const ProgramEnded&) {
-        // The end of the program, or a question nobody can answer (already reported).
-    } catch (const std::exception& e) {
-        err << kProgram << ": " << toError(e).description() << Qt::endl;
-        return 1;
-    }
-    if (dialogs.failed())
-        return 1;
-    if (!done) {
-        err << kProgram << ": the setup ended before it was done." << Qt::endl;
-        return 1;
-    }
-    out << "Done." << Qt::endl;
-    return 0;
+    const int code =
+        runWork(err, kProgram, dialogs, u"the setup ended before it was done."_s, [&](bool& done) {
+            rt.session().subConnectOutlook(outlook::olFolderInbox);
+            const outlook::FolderPtr folder = checkedFolder(rt.session(), request);
+            if (request.repair)
+                repair(wizard, folder, out);
+            else
+                install(wizard, request, out);
+            done = true;
+            wizard.finish(request.repair ? Page::FinishUpgrade : Page::Finish);
+        });
+    if (code == 0)
+        out << "Done." << Qt::endl;
+    return code;
 }
 
 } // namespace

@@ -73,6 +73,30 @@ void CommandLineShell::run(const QString& commandLine, WindowStyle)
                 u"No program is started from the command line: "_s + commandLine);
 }
 
+int runWork(QTextStream& err, const QString& program, const NoAnswerDialogs& dialogs,
+            const QString& notDone, const std::function<void(bool& done)>& work)
+{
+    bool done = false;
+    try {
+        work(done);
+    } catch (const RunFailure& e) {
+        err << program << ": " << e.message << Qt::endl;
+        return 1;
+    } catch (const ProgramEnded&) {
+        // The end of the program, or a question nobody can answer (already printed).
+    } catch (const std::exception& e) {
+        err << program << ": " << toError(e).description() << Qt::endl;
+        return 1;
+    }
+    if (dialogs.failed())
+        return 1;
+    if (!done) {
+        err << program << ": " << notDone << Qt::endl;
+        return 1;
+    }
+    return 0;
+}
+
 void CommandLineEnd::endProgram(int exitCode)
 {
     m_ended = true;

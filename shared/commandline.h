@@ -77,6 +77,14 @@ private:
     QString m_program;
 };
 
+// Runs a command-line program's work and gives its exit code: 0 when the work set done (what
+// follows it, the closing steps, may still end the program); 1 after a RunFailure or an error
+// (printed on err as "program: message"), after a question nobody could answer (printed when it
+// was asked), or when the work stopped before it was done (notDone printed). A UsageError
+// passes through to the caller, which knows its usage text.
+int runWork(QTextStream& err, const QString& program, const NoAnswerDialogs& dialogs,
+            const QString& notDone, const std::function<void(bool& done)>& work);
+
 // The end of a command-line run: recorded; main() returns its own exit code.
 class CommandLineEnd final : public ProgramEnd
 {
