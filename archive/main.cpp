@@ -1,11 +1,9 @@
 // LorvoArchive: publishes the knowledge-base folder as a static web site.
 
 #include "archive/cli.h"
-#include "archive/conversion.h"
 #include "archive/generators.h"
 #include "archive/gui/frmmain.h"
 #include "archive/imaging_qt.h"
-#include "archive/safeitem.h"
 #include "archive/settings.h"
 #include "localoutlook/localoutlook.h"
 #include "shared/gui/programend.h"
@@ -62,14 +60,9 @@ int main(int argc, char* argv[])
     archive::QtImageCodec codec;
     archive::ArticleCollection collection(rt);
 
-    // The two generators behind the Generate button.
-    archive::SafeItem safeItem(rt);
-    archive::BodyConversion conversion(rt, safeItem);
-    const archive::GeneratorServices services{rt, collection, safeItem, conversion, codec};
-    archive::FlatGenerator flat(services);
-    archive::OutlineGenerator outline(services);
-
-    archive::MainWindowLogic logic(rt, settings, codec, collection, &flat, &outline);
+    archive::Generators generators(rt, collection, codec);
+    archive::MainWindowLogic logic(rt, settings, codec, collection, &generators.flat,
+                                   &generators.outline);
     archive::FrmMain window(logic);
     if (!window.load())
         return end.exitCode();
