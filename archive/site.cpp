@@ -4,6 +4,7 @@
 #include "shared/error.h"
 #include "shared/resources.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 #include <QDir>
 #include <QXmlStreamWriter>
@@ -163,30 +164,12 @@ qsizetype decodeReference(QStringView text, qsizetype at, TextBuilder& out)
     return at + 1;
 }
 
-// Where the tag starting at text[at] == '<' ends (after its '>'), quotes respected.
-qsizetype tagEnd(QStringView text, qsizetype at)
-{
-    QChar quote;
-    for (qsizetype i = at + 1; i < text.size(); ++i) {
-        const QChar c = text.at(i);
-        if (!quote.isNull()) {
-            if (c == quote)
-                quote = QChar();
-        } else if (c == u'"' || c == u'\'') {
-            quote = c;
-        } else if (c == u'>') {
-            return i + 1;
-        }
-    }
-    return text.size();
-}
-
 // Where the element whose content is not text (script, style) ends, after its closing tag.
 qsizetype skipElement(QStringView text, qsizetype from, QLatin1StringView closing)
 {
     for (qsizetype i = text.indexOf(u'<', from); i >= 0; i = text.indexOf(u'<', i + 1)) {
         if (startsWithAt(text, i, closing))
-            return tagEnd(text, i);
+            return htmlTagEnd(text, i);
     }
     return text.size();
 }
@@ -200,7 +183,7 @@ QString htmlText(QStringView html, qsizetype limit)
     for (qsizetype i = html.indexOf(u'<'); i >= 0; i = html.indexOf(u'<', i + 1)) {
         if (startsWithAt(html, i, "<body"_L1) &&
             (i + 5 >= html.size() || !html.at(i + 5).isLetterOrNumber())) {
-            at = tagEnd(html, i);
+            at = htmlTagEnd(html, i);
             break;
         }
     }
@@ -238,7 +221,7 @@ QString htmlText(QStringView html, qsizetype limit)
         }
         const QStringView name = html.mid(nameStart, nameEnd - nameStart);
         const bool closing = nameStart > at + 1;
-        at = tagEnd(html, at);
+        at = htmlTagEnd(html, at);
         if (!closing && name.compare("script"_L1, Qt::CaseInsensitive) == 0)
             at = skipElement(html, at, "</script"_L1);
         else if (!closing && name.compare("style"_L1, Qt::CaseInsensitive) == 0)

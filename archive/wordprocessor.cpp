@@ -4,6 +4,7 @@
 #include "shared/error.h"
 #include "shared/filesystem.h"
 #include "shared/rtf/reader.h"
+#include "shared/text.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,8 +17,6 @@ using namespace Qt::StringLiterals;
 namespace lorvo::archive {
 
 namespace {
-
-const QString kCrLf = u"\r\n"_s;
 
 // The inside of the source's <body> (everything when it has none) and its <style> elements.
 struct HtmlParts

@@ -21,22 +21,22 @@ namespace {
     QString text;
     switch (number) {
     case err::FileNotFound:
-        text = QStringLiteral("File not found");
+        text = u"File not found"_s;
         break;
     case err::FileExists:
-        text = QStringLiteral("File already exists");
+        text = u"File already exists"_s;
         break;
     case err::PermissionDenied:
-        text = QStringLiteral("Permission denied");
+        text = u"Permission denied"_s;
         break;
     case err::PathNotFound:
-        text = QStringLiteral("Path not found");
+        text = u"Path not found"_s;
         break;
     default:
-        text = QStringLiteral("Path/File access error");
+        text = u"Path/File access error"_s;
         break;
     }
-    throw Error(number, text + QStringLiteral(": ") + QDir::toNativeSeparators(path));
+    throw Error(number, text + u": "_s + QDir::toNativeSeparators(path));
 }
 
 bool parentExists(const QString& path)
@@ -271,7 +271,7 @@ qsizetype LocalFileSystem::maxWritableNameBytes()
 
 QString LocalFileSystem::unfinishedWriteTarget(const QString& fileName)
 {
-    static const QRegularExpression temporary(QStringLiteral("^\\.(.+)\\.[A-Za-z0-9]{6}$"));
+    static const QRegularExpression temporary(u"^\\.(.+)\\.[A-Za-z0-9]{6}$"_s);
     const QRegularExpressionMatch m = temporary.match(fileName);
     return m.hasMatch() ? m.captured(1) : QString();
 }

@@ -1,6 +1,7 @@
 #include "shared/rtf/writer.h"
 
 #include "shared/rtf/charsets.h"
+#include "shared/text.h"
 
 #include <QHash>
 #include <charconv>
@@ -257,7 +258,7 @@ public:
                        (text[i + 1].isLetter() || text[i + 1] == u'/' || text[i + 1] == u'!' ||
                         text[i + 1] == u'?')) {
                 flushText(i);
-                const qsizetype end = tagEnd(text, i);
+                const qsizetype end = htmlTagEnd(text, i);
                 const QStringView tag = text.mid(i, end - i);
                 const TagName tagName(tag);
                 const QStringView name = tagName.view();
@@ -271,7 +272,7 @@ public:
                         html.indexOf(u"</"_s + name.toString(), end, Qt::CaseInsensitive);
                     if (close < 0)
                         close = n;
-                    const qsizetype closeEnd = close < n ? tagEnd(text, close) : close;
+                    const qsizetype closeEnd = close < n ? htmlTagEnd(text, close) : close;
                     content = text.mid(i, closeEnd - i);
                     next = closeEnd;
                 }
@@ -336,24 +337,6 @@ private:
             end = run(i + 1, 32, [&](QChar c) { return isAsciiLetter(c) || isAsciiDigit(c); });
         }
         return end >= 0 && end < html.size() && html[end] == u';' ? end + 1 : -1;
-    }
-
-    // The position after the tag that starts at i; quoted attribute values may hold ">".
-    static qsizetype tagEnd(QStringView html, qsizetype i)
-    {
-        QChar quote;
-        for (qsizetype j = i + 1; j < html.size(); ++j) {
-            const QChar c = html[j];
-            if (!quote.isNull()) {
-                if (c == quote)
-                    quote = QChar();
-            } else if (c == u'"' || c == u'\'') {
-                quote = c;
-            } else if (c == u'>') {
-                return j + 1;
-            }
-        }
-        return html.size();
     }
 
     void group(int parameter, QStringView content)
