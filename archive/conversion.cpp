@@ -95,12 +95,12 @@ std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
     const QString htmlPath = work.path() + u'/' + workingNumber + u".htm"_s;
     const QString rtfPath = work.path() + u'/' + workingNumber + u".rtf"_s;
 
-    // The file of the last conversion, emptied, takes this item's copy: a file left by an
-    // earlier conversion never passes for it.
+    // The file of the last conversion takes this item's copy: a file left by an earlier
+    // conversion never passes for it.
     work.reuseFile(rtfPath);
     m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
     // Nothing was saved into it: no copy to convert.
-    if (!WorkingFolder::hasContent(rtfPath))
+    if (!WorkingFolder::holdsCopy(rtfPath))
         work.putAside(rtfPath);
     // The built-in word processor gives the HTML's text; another saves the file, read then.
     std::optional<QString> text;

@@ -85,9 +85,16 @@ void WorkingFolder::reuseFile(const QString& path)
 {
     const bool reused = m_spare && rename(spareFile(), path);
     m_spare = m_spare && !reused;
-    // What it holds is another item's: it must not pass for this one's.
-    if ((reused || QFileInfo::exists(path)) && !QFile::resize(path, 0))
+    if (!reused && !QFileInfo::exists(path))
+        return;
+    // What it holds is another item's: its first byte is made a null so that it never passes for
+    // this one's copy. The file is not emptied: blocks freed and taken anew for every article
+    // cost more than the conversion itself on a disk that discards what is freed.
+    QFile file(path);
+    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || !file.putChar('\0')) {
+        file.close();
         ignoreErrors([&] { m_fs.deleteFile(path, true); });
+    }
 }
 
 void WorkingFolder::putAside(const QString& path)
@@ -107,9 +114,11 @@ QString WorkingFolder::spareFile() const
     return m_path + u"/.spare"_s;
 }
 
-bool WorkingFolder::hasContent(const QString& path)
+bool WorkingFolder::holdsCopy(const QString& path)
 {
-    return QFileInfo(path).size() > 0;
+    QFile file(path);
+    char first = 0;
+    return file.open(QIODevice::ReadOnly) && file.getChar(&first) && first != '\0';
 }
 
 void WorkingFolder::moveFilesBeside(const QString& name)

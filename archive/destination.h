@@ -51,16 +51,18 @@ public:
     static QString pathIn(const QString& destination);
     const QString& path() const { return m_path; }
 
-    /// Makes the working file at path, empty, out of the one put aside last, so that a run keeps
-    /// using one file instead of making and deleting one per article (a file system without a
-    /// journal searches past every file deleted in the last minutes for each new one). Without
-    /// one aside, a file standing at path is emptied. Errors are ignored.
+    /// Makes the working file at path out of the one put aside last, so that a run keeps using
+    /// one file instead of making and deleting one per article (a file system without a journal
+    /// searches past every file deleted in the last minutes for each new one). What it holds, or
+    /// what stands at path without one aside, is marked as no copy (holdsCopy) until written
+    /// anew. Errors are ignored.
     void reuseFile(const QString& path);
     /// Puts the working file at path aside for reuseFile; it goes with the folder. Nothing when
     /// there is none. Errors are ignored.
     void putAside(const QString& path);
-    /// Whether the file at path holds anything.
-    static bool hasContent(const QString& path);
+    /// Whether the file at path holds a copy: it has content, and reuseFile's mark was written
+    /// over.
+    static bool holdsCopy(const QString& path);
 
     /// Moves the files written beside the working file name.htm (the folder name_files, where
     /// the word processor puts a converted body's pictures) to destination/name_files, where

@@ -45,11 +45,13 @@ void writeWhole(const QString& path, const QByteArray& bytes)
     if (!info.absoluteDir().exists())
         throw Error(lorvo::err::PathNotFound,
                     u"Path not found: %1"_s.arg(native(info.absolutePath())));
+    // Written over in place and cut to its new size, not emptied first: a file saved again and
+    // again (the archive's working copy) keeps its blocks instead of freeing them each time.
     QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate))
+    if (!file.open(QIODevice::ReadWrite))
         throw Error(lorvo::err::PermissionDenied,
                     u"Cannot write the file %1: %2"_s.arg(native(path), file.errorString()));
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()) || !file.flush()) {
         const QString reason = file.errorString();
         file.close();
         file.remove();

@@ -645,10 +645,16 @@ void TestLocalOutlook::saveAsRtfEncapsulatesTheHtml()
         f.t.dir.path(), f.t.path(u"Plain.pst"_s));
     f.ns->AddStore(f.t.path(u"Plain.pst"_s));
     const auto plain = f.ns->Folders()->Item(4)->Folders()->Item(1)->Items()->Item(1);
+    // Saved over the longer copy: nothing of that one is left at its end.
     plain->SaveAs(rtfPath, outlook::olRTF);
+    plain->SaveAs(f.t.path(u"fresh.rtf"_s), outlook::olRTF);
     file.close();
     QVERIFY(file.open(QIODevice::ReadOnly));
-    const auto plainBack = lorvo::rtf::read(file.readAll());
+    const QByteArray plainRtf = file.readAll();
+    QFile fresh(f.t.path(u"fresh.rtf"_s));
+    QVERIFY(fresh.open(QIODevice::ReadOnly));
+    QCOMPARE(plainRtf, fresh.readAll());
+    const auto plainBack = lorvo::rtf::read(plainRtf);
     QVERIFY(plainBack && plainBack->fromHtml);
     QCOMPARE(plainBack->html, u"<html><body>a &lt; b<br>\r\nnext</body></html>"_s);
 }
