@@ -29,7 +29,7 @@ struct HtmlParts
 // and none in text that is no valid UTF-16, as a regular expression finds none there.
 std::optional<std::pair<qsizetype, qsizetype>> bodyOpenTag(const QString& html)
 {
-    if (!QStringView(html).isValidUtf16())
+    if (!isValidUtf16(html))
         return std::nullopt;
     const auto isWordCharacter = [](QChar c) {
         return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
