@@ -54,19 +54,19 @@ void BodyConversion::quitWordProcessor()
 
 bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath)
 {
-    return convert(rtfPath, htmlPath, nullptr, [&] { m_rt.fs().deleteFile(rtfPath, false); });
+    const bool handedOver = convert(rtfPath, htmlPath, nullptr);
+    ignoreErrors([&] { m_rt.fs().deleteFile(rtfPath, false); });
+    return handedOver;
 }
 
 bool BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
-                             std::optional<QString>* text, const std::function<void()>& discard)
+                             std::optional<QString>* text)
 {
     FileSystem& fs = m_rt.fs();
     if (!m_word && m_factory)
         ignoreErrors([&] { m_word = m_factory(); });
-    if (!m_word) {
-        ignoreErrors(discard);
+    if (!m_word)
         return false;
-    }
     ignoreErrors([&] { m_word->SetVisible(false); });
     bool exists = false;
     ignoreErrors([&] { exists = fs.fileExists(rtfPath); });
@@ -83,7 +83,6 @@ bool BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
         ignoreErrors([&] { document->Close(wdDoNotSaveChanges); });
         document.reset();
     }
-    ignoreErrors(discard);
     return true;
 }
 
@@ -93,20 +92,17 @@ std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
 {
     FileSystem& fs = m_rt.fs();
     const QString htmlPath = work.path() + u'/' + workingNumber + u".htm"_s;
-    const QString rtfPath = work.path() + u'/' + workingNumber + u".rtf"_s;
-
-    // The file of the last conversion takes this item's copy: a file left by an earlier
-    // conversion never passes for it.
-    work.reuseFile(rtfPath);
+    // The run's one file for the copies: what an earlier item left there never passes for this
+    // one's, and it stays for the next.
+    const QString rtfPath = work.copyFile();
     m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
     // Nothing was saved into it: no copy to convert.
     if (!WorkingFolder::holdsCopy(rtfPath))
-        work.putAside(rtfPath);
+        return std::nullopt;
     // The built-in word processor gives the HTML's text; another saves the file, read then.
     std::optional<QString> text;
     bool saved = false;
-    if (convert(rtfPath, htmlPath, &text, [&] { work.putAside(rtfPath); }) && !text &&
-        fs.fileExists(htmlPath)) {
+    if (convert(rtfPath, htmlPath, &text) && !text && fs.fileExists(htmlPath)) {
         saved = true;
         text = m_rt.files().fncReadTextFile(htmlPath);
     }

@@ -41,12 +41,13 @@ public:
     /// can be had (the RTF file is deleted) or the RTF file is missing. Reports nothing.
     bool fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath);
 
-    /// The conversion sequence for one matched article: the item saved as n.rtf in the run's
-    /// working folder, converted to the working file n.htm there (or to its text in memory, where
-    /// the word processor can) and cleaned. Returns the new body, or none when the article keeps
-    /// the body read from the item. The body's pictures go to destination/n_files, where its
-    /// links lead; the working files are deleted. A failure to move the pictures raises
-    /// lorvo::Error for the caller to report or skip.
+    /// The conversion sequence for one matched article: the item saved as rich text into the
+    /// run's copy file (WorkingFolder::copyFile), converted to the working file n.htm in the
+    /// working folder (or to its text in memory, where the word processor can) and cleaned.
+    /// Returns the new body, or none when the article keeps the body read from the item. The
+    /// body's pictures go to destination/n_files, where its links lead; n.htm is deleted, the
+    /// copy file stays for the next article. A failure to move the pictures raises lorvo::Error
+    /// for the caller to report or skip.
     std::optional<QString> convertBody(const outlook::ItemPtr& item, WorkingFolder& work,
                                        const QString& workingNumber);
 
@@ -56,10 +57,9 @@ public:
     void quitWordProcessor();
 
 private:
-    // fncConvertRTF2HTML; discard disposes of the RTF file. With text given, a word processor
-    // that can give the filtered HTML's text gives it there instead of saving htmlPath.
-    bool convert(const QString& rtfPath, const QString& htmlPath, std::optional<QString>* text,
-                 const std::function<void()>& discard);
+    // fncConvertRTF2HTML without deleting the RTF file. With text given, a word processor that
+    // can give the filtered HTML's text gives it there instead of saving htmlPath.
+    bool convert(const QString& rtfPath, const QString& htmlPath, std::optional<QString>* text);
 
     Runtime& m_rt;
     SafeItem& m_safeItem;

@@ -81,37 +81,18 @@ bool rename(const QString& from, const QString& to)
 
 } // namespace
 
-void WorkingFolder::reuseFile(const QString& path)
+QString WorkingFolder::copyFile()
 {
-    const bool reused = m_spare && rename(spareFile(), path);
-    m_spare = m_spare && !reused;
-    if (!reused && !QFileInfo::exists(path))
-        return;
-    // What it holds is another item's: its first byte is made a null so that it never passes for
-    // this one's copy. The file is not emptied: blocks freed and taken anew for every article
-    // cost more than the conversion itself on a disk that discards what is freed.
+    const QString path = m_path + u"/.copy.rtf"_s;
+    // Its first byte is made a null rather than the file emptied: freeing its blocks and taking
+    // them anew for every article is what the single file avoids.
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) || !file.putChar('\0')) {
-        file.close();
+    const bool marked =
+        file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) && file.putChar('\0');
+    file.close();
+    if (!marked && file.exists())
         ignoreErrors([&] { m_fs.deleteFile(path, true); });
-    }
-}
-
-void WorkingFolder::putAside(const QString& path)
-{
-    if (!m_spare && rename(path, spareFile())) {
-        m_spare = true;
-        return;
-    }
-    ignoreErrors([&] {
-        if (m_fs.fileExists(path))
-            m_fs.deleteFile(path, true);
-    });
-}
-
-QString WorkingFolder::spareFile() const
-{
-    return m_path + u"/.spare"_s;
+    return path;
 }
 
 bool WorkingFolder::holdsCopy(const QString& path)

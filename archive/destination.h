@@ -51,16 +51,13 @@ public:
     static QString pathIn(const QString& destination);
     const QString& path() const { return m_path; }
 
-    /// Makes the working file at path out of the one put aside last, so that a run keeps using
-    /// one file instead of making and deleting one per article (a file system without a journal
-    /// searches past every file deleted in the last minutes for each new one). What it holds, or
-    /// what stands at path without one aside, is marked as no copy (holdsCopy) until written
-    /// anew. Errors are ignored.
-    void reuseFile(const QString& path);
-    /// Puts the working file at path aside for reuseFile; it goes with the folder. Nothing when
-    /// there is none. Errors are ignored.
-    void putAside(const QString& path);
-    /// Whether the file at path holds a copy: it has content, and reuseFile's mark was written
+    /// The file an item is saved into as rich text for its conversion: one for the whole run,
+    /// written over in place, so that a run does not make and delete a file per article (on a
+    /// disk that discards freed blocks, or a file system without a journal, that costs more than
+    /// the conversion). What an earlier item left in it is marked as no copy (holdsCopy) until
+    /// the next is saved into it; a file that cannot be marked is deleted. Errors are ignored.
+    QString copyFile();
+    /// Whether the file at path holds a copy: it has content, and copyFile's mark was written
     /// over.
     static bool holdsCopy(const QString& path);
 
@@ -70,12 +67,9 @@ public:
     void moveFilesBeside(const QString& name);
 
 private:
-    QString spareFile() const;
-
     FileSystem& m_fs;
     QString m_destination;
     QString m_path;
-    bool m_spare = false; // a working file is aside
 };
 
 } // namespace lorvo::archive

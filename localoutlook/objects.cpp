@@ -41,16 +41,17 @@ void checkIndex(int index, qsizetype count)
 // disk; a write that fails leaves no half file.
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
-    const QFileInfo info(path);
-    if (!info.absoluteDir().exists())
-        throw Error(lorvo::err::PathNotFound,
-                    u"Path not found: %1"_s.arg(native(info.absolutePath())));
     // Written over in place and cut to its new size, not emptied first: a file saved again and
     // again (the archive's working copy) keeps its blocks instead of freeing them each time.
     QFile file(path);
-    if (!file.open(QIODevice::ReadWrite))
+    if (!file.open(QIODevice::ReadWrite)) {
+        const QFileInfo info(path);
+        if (!info.absoluteDir().exists())
+            throw Error(lorvo::err::PathNotFound,
+                        u"Path not found: %1"_s.arg(native(info.absolutePath())));
         throw Error(lorvo::err::PermissionDenied,
                     u"Cannot write the file %1: %2"_s.arg(native(path), file.errorString()));
+    }
     if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()) || !file.flush()) {
         const QString reason = file.errorString();
         file.close();

@@ -158,10 +158,12 @@ void ArchiveSupportTest::convertBodyEndToEnd()
                             "<img src=\"1001_files/image001.gif\">"_s),
              qPrintable(*body));
     QVERIFY(body->contains(u"<body>"_s));
-    QCOMPARE(item->saved, QStringList{work.path() + u"/1001.rtf"_s});
-
-    // Working files are gone, the picture is beside the pages, where the body links it.
-    QVERIFY(QDir(work.path()).isEmpty());
+    // Saved into the run's one copy file, which stays for the next article; the working HTML
+    // is gone, the picture is beside the pages, where the body links it.
+    QCOMPARE(item->saved.size(), 1);
+    QCOMPARE(QFileInfo(item->saved.constFirst()).absolutePath(), work.path());
+    QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             QStringList{QFileInfo(item->saved.constFirst()).fileName()});
     QVERIFY(!QFile::exists(site + u"/1001.htm"_s));
     QCOMPARE(readAll(site + u"/1001_files/image001.gif"_s),
              QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
@@ -169,7 +171,7 @@ void ArchiveSupportTest::convertBodyEndToEnd()
     QCOMPARE(word.started, 1);
 
     // A word processor that only saves files gives the same body and pictures, and leaves no
-    // working file either.
+    // working file but the copy either.
     const QString other = t.path(u"other"_s);
     QDir().mkpath(other);
     CountingFactory files;
@@ -177,7 +179,10 @@ void ArchiveSupportTest::convertBodyEndToEnd()
     BodyConversion fileRoad(*t.rt, safe, files.factory());
     WorkingFolder otherWork(t.fs, other);
     QCOMPARE(fileRoad.convertBody(item, otherWork, u"1001"_s), body);
-    QVERIFY(QDir(otherWork.path()).isEmpty());
+    QCOMPARE(QDir(otherWork.path())
+                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
+                 .size(),
+             1);
     QCOMPARE(readAll(other + u"/1001_files/image001.gif"_s),
              QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
 }
@@ -296,9 +301,9 @@ void ArchiveSupportTest::convertBodyFailures()
     item->failSave = true;
     QVERIFY(!conversion.convertBody(item, work, u"1"_s));
 
-    // A rich-text copy left by an earlier conversion is not taken for this item's.
+    // A rich-text copy standing in the copy file, unmarked, is not taken for this item's.
     {
-        QFile f(work.path() + u"/2.rtf"_s);
+        QFile f(item->saved.constFirst());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag <p>}stale{\\*\\htmltag </p>}}");
     }
