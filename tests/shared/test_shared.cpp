@@ -4,6 +4,7 @@
 #include "fakeoutlook.h"
 #include "localoutlook/localoutlook.h"
 #include "shared/browse.h"
+#include "shared/commandline.h"
 #include "shared/errorhandling.h"
 #include "shared/filehandling.h"
 #include "shared/outlooksession.h"
@@ -13,6 +14,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTest>
+#include <QTextStream>
 
 using namespace Qt::StringLiterals;
 using namespace lorvo;
@@ -129,6 +131,10 @@ private slots:
     void fileSystemDeletesReadOnlyOnlyWithForce();
     void textFileAppearsOnlyWhenCommitted();
     void faultyFileSystemFailsBelowPrefix();
+
+    // The end of a command-line run.
+    void runWorkGivesTheExitCode_data();
+    void runWorkGivesTheExitCode();
 };
 
 void TestShared::reportShowsTheFixedTextAndEnds()
@@ -994,4 +1000,50 @@ void TestShared::faultyFileSystemFailsBelowPrefix()
 }
 
 QTEST_GUILESS_MAIN(TestShared)
+// How a command-line run's work ended decides its exit code, and a failure is never silent.
+void TestShared::runWorkGivesTheExitCode_data()
+{
+    QTest::addColumn<int>("ending");
+    QTest::addColumn<int>("code");
+    QTest::addColumn<QString>("printed");
+    // 0 done; 1 done, then the program ended; 2 ended before it was done; 3 a failure; 4 an
+    // error; 5 a question nobody could answer.
+    QTest::newRow("done") << 0 << 0 << QString();
+    QTest::newRow("done, then ended") << 1 << 0 << QString();
+    QTest::newRow("ended before done") << 2 << 1 << u"Lorvo: not done\n"_s;
+    QTest::newRow("failure") << 3 << 1 << u"Lorvo: no such folder\n"_s;
+    QTest::newRow("error") << 4 << 1 << u"Lorvo: Permission denied\n"_s;
+    QTest::newRow("refused question") << 5 << 1 << QString();
+}
+
+void TestShared::runWorkGivesTheExitCode()
+{
+    QFETCH(int, ending);
+    QFETCH(int, code);
+    QFETCH(QString, printed);
+    QString text;
+    QTextStream err(&text);
+    NoAnswerDialogs dialogs(err, u"Lorvo"_s);
+    const int exitCode = runWork(err, u"Lorvo"_s, dialogs, u"not done"_s, [&](bool& done) {
+        done = ending <= 1;
+        if (ending == 1 || ending == 2)
+            throw ProgramEnded{0};
+        if (ending == 3)
+            throw RunFailure{u"no such folder"_s};
+        if (ending == 4)
+            throw Error(err::PermissionDenied, u"Permission denied"_s);
+        if (ending == 5)
+            dialogs.inputBox(u"Name?"_s, u"Title"_s, {}, nullptr);
+    });
+    QCOMPARE(exitCode, code);
+    if (ending == 5)
+        QVERIFY2(text.contains(u"Name?"_s), qPrintable(text));
+    else
+        QCOMPARE(text, printed);
+
+    // A wrong argument is the caller's: it knows the usage to print.
+    QVERIFY_THROWS_EXCEPTION(UsageError, runWork(err, u"Lorvo"_s, dialogs, {},
+                                                 [](bool&) { throw UsageError{u"--x"_s}; }));
+}
+
 #include "test_shared.moc"
