@@ -71,8 +71,8 @@ bool isReservedDeviceName(const QString& stem)
 
 } // namespace
 
-QString fncPageName(int namingScheme, const QString& subject, qint32 number,
-                    const QString& identity)
+QString pageFileName(int namingScheme, const QString& subject, qint32 number,
+                     const QString& identity)
 {
     QString stem = namingScheme == 0 ? fncStripInvalidCharacters(subject.trimmed(), identity)
                                      : QString::number(number);
@@ -81,7 +81,7 @@ QString fncPageName(int namingScheme, const QString& subject, qint32 number,
     return stem + u".htm"_s;
 }
 
-QString fncPagePath(const QString& destination, const QString& name)
+QString pageFilePath(const QString& destination, const QString& name)
 {
     QString path = destination + u'/' + name;
     if (path.size() >= kMaxPathLength) {
@@ -196,7 +196,7 @@ void appendPageText(QString& out, QStringView text, bool sizes)
 
 } // namespace
 
-QString fncBuildPage(cArticle& article)
+QString buildArticlePage(cArticle& article)
 {
     QString& text = article.Body;
     text.replace("<TITLE></TITLE>"_L1, u"<TITLE>"_s + htmlEscape(article.Subject) + u"</TITLE>"_s);
@@ -296,7 +296,7 @@ bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overw
     if (loadBody)
         article.Body = loadBody();
     rt.setStep(u"Building the page "_s + path);
-    const QByteArray bytes = pageBytes(fncBuildPage(article));
+    const QByteArray bytes = pageBytes(buildArticlePage(article));
     rt.setStep(u"Writing file to "_s + path);
     // Written whole, so the old page is replaced only by a complete new one.
     rt.fs().writeFile(path, bytes);

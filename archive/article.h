@@ -38,14 +38,14 @@ QString fncStripInvalidCharacters(const QString& text, const QString& identity =
 
 /// The page's name without path: the cleaned subject (namingScheme 0) or the number, + ".htm";
 /// a Windows device name (CON, NUL, LPT1, ...) gets "_" after it. identity: as above.
-QString fncPageName(int namingScheme, const QString& subject, qint32 number,
-                    const QString& identity = {});
+QString pageFileName(int namingScheme, const QString& subject, qint32 number,
+                     const QString& identity = {});
 
 /// destination/name, cut to its first 245 characters + ".htm" when it reaches 250 characters
 /// (always keeping at least one character of the name, so the page stays in destination). A
 /// name longer than the file system takes (its bytes, temporary name of the write included) is
 /// cut too. Cuts fall between characters.
-QString fncPagePath(const QString& destination, const QString& name);
+QString pageFilePath(const QString& destination, const QString& name);
 
 /// The longest destination path that leaves page names eight characters under the path rule.
 qsizetype maxDestinationLength();
@@ -61,7 +61,7 @@ QString pageHeader(const cArticle& article);
 
 /// Builds the page text from the article: title, style sheet link, header, font sizes, the
 /// attachments and back link, the stray "&#65535;" removed. The result is stored in Body too.
-QString fncBuildPage(cArticle& article);
+QString buildArticlePage(cArticle& article);
 
 /// The page with every charset its meta tags declare set to windows-1252, the code page its
 /// bytes are written in (an item body often declares another one).

@@ -287,8 +287,8 @@ public:
         a.ProblemCategory = problemCategory;
         ignoreErrors([&] {
             const QString name =
-                fncPageName(options.namingScheme, a.Subject, articleNumber, ref.entryId);
-            a.strWebPagePath = fncPagePath(destination, name);
+                pageFileName(options.namingScheme, a.Subject, articleNumber, ref.entryId);
+            a.strWebPagePath = pageFilePath(destination, name);
         });
         ignoreErrors([&] { p.keep = options.overwrite == 1 || !pageExists(a.strWebPagePath); });
         // A page that stays as it is keeps its body, its attachments and its pictures: nothing
@@ -405,7 +405,7 @@ public:
     // index.htm with nothing but its head, and the search page it links when asked for.
     void commitHeadOnly()
     {
-        subWriteSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
+        writeSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         commitToc();
     }
 
@@ -414,11 +414,11 @@ public:
     void finish()
     {
         subExtractFilesFromResource(m_rt, destination, collapse);
-        subWriteSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
+        writeSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         m_s.conversion.quitWordProcessor();
         write(toc::closing());
         commitToc();
-        subDateSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
+        dateSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         m_work.reset();
         if (!m_leftOut.isEmpty())
             m_host.reportLeftOut(m_leftOut);

@@ -335,10 +335,10 @@ QString sitemapBaseMessage()
            u"with http:// or https://, or leave it empty!"_s;
 }
 
-void subWriteSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
-                       bool search, const std::optional<QUrl>& sitemap)
+void writeSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
+                    bool search, const std::optional<QUrl>& sitemap)
 {
-    Trap t(rt, u"subWriteSiteFiles"_s);
+    Trap t(rt, u"writeSiteFiles"_s);
     t.run([&] {
         const auto write = [&](int line, const QString& name, const QByteArray& bytes) {
             const QString target = destination + u'/' + name;
@@ -358,8 +358,8 @@ void subWriteSiteFiles(Runtime& rt, const QString& destination, const PublishedP
     });
 }
 
-void subDateSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
-                      bool search, const std::optional<QUrl>& sitemap)
+void dateSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
+                   bool search, const std::optional<QUrl>& sitemap)
 {
     const QDateTime newest = pages.newest();
     if (!newest.isValid())

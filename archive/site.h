@@ -77,13 +77,13 @@ QString searchPageLink();
 QString sitemapBaseMessage();
 
 /// Writes search.htm and search-index.js (when search is set) and sitemap.xml (when a base is
-/// given) into destination. Errors are reported under "subWriteSiteFiles" and end the program.
-void subWriteSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
-                       bool search, const std::optional<QUrl>& sitemap);
+/// given) into destination. Errors are reported under "writeSiteFiles" and end the program.
+void writeSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
+                    bool search, const std::optional<QUrl>& sitemap);
 
-/// Gives index.htm, and the files subWriteSiteFiles wrote, the newest modification of the pages
+/// Gives index.htm, and the files writeSiteFiles wrote, the newest modification of the pages
 /// as their file time (when one is known). A time that cannot be set is left as it is.
-void subDateSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
-                      bool search, const std::optional<QUrl>& sitemap);
+void dateSiteFiles(Runtime& rt, const QString& destination, const PublishedPages& pages,
+                   bool search, const std::optional<QUrl>& sitemap);
 
 } // namespace lorvo::archive

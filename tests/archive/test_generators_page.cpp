@@ -63,15 +63,15 @@ void GeneratorsTest::nothingLeftGivesNullName()
 
 void GeneratorsTest::pageNames()
 {
-    QCOMPARE(fncPageName(0, u"  A? b  "_s, 7), u"A b.htm"_s);
-    QCOMPARE(fncPageName(1, u"A? b"_s, 1001), u"1001.htm"_s);
-    QCOMPARE(fncPageName(1, u"A? b"_s, 40000), u"40000.htm"_s);
-    QCOMPARE(fncPagePath(u"/d"_s, u"x.htm"_s), u"/d/x.htm"_s);
+    QCOMPARE(pageFileName(0, u"  A? b  "_s, 7), u"A b.htm"_s);
+    QCOMPARE(pageFileName(1, u"A? b"_s, 1001), u"1001.htm"_s);
+    QCOMPARE(pageFileName(1, u"A? b"_s, 40000), u"40000.htm"_s);
+    QCOMPARE(pageFilePath(u"/d"_s, u"x.htm"_s), u"/d/x.htm"_s);
     // Device names of Windows get a suffix; names that merely start like them do not.
-    QCOMPARE(fncPageName(0, u"con"_s, 1), u"con_.htm"_s);
-    QCOMPARE(fncPageName(0, u"LPT1.txt"_s, 1), u"LPT1.txt_.htm"_s);
-    QCOMPARE(fncPageName(0, u"Console"_s, 1), u"Console.htm"_s);
-    QCOMPARE(fncPageName(0, u"COM10"_s, 1), u"COM10.htm"_s);
+    QCOMPARE(pageFileName(0, u"con"_s, 1), u"con_.htm"_s);
+    QCOMPARE(pageFileName(0, u"LPT1.txt"_s, 1), u"LPT1.txt_.htm"_s);
+    QCOMPARE(pageFileName(0, u"Console"_s, 1), u"Console.htm"_s);
+    QCOMPARE(pageFileName(0, u"COM10"_s, 1), u"COM10.htm"_s);
 }
 
 void GeneratorsTest::longPathsAreCut()
@@ -79,20 +79,20 @@ void GeneratorsTest::longPathsAreCut()
     const QString dest = u"/"_s + QString(100, u'd');
     // 249 characters: left as it is.
     const QString name249 = QString(249 - dest.size() - 1 - 4, u'n') + u".htm"_s;
-    QCOMPARE(fncPagePath(dest, name249), dest + u'/' + name249);
+    QCOMPARE(pageFilePath(dest, name249), dest + u'/' + name249);
     // 250 characters and more: the first 245 + ".htm".
     const QString name250 = QString(250 - dest.size() - 1 - 4, u'n') + u".htm"_s;
-    const QString cut = fncPagePath(dest, name250);
+    const QString cut = pageFilePath(dest, name250);
     QCOMPARE(cut.size(), 249);
     QCOMPARE(cut, QString(dest + u'/' + name250).left(245) + u".htm"_s);
-    QVERIFY(fncPagePath(dest, QString(400, u'x') + u".htm"_s).startsWith(dest + u"/xxx"_s));
+    QVERIFY(pageFilePath(dest, QString(400, u'x') + u".htm"_s).startsWith(dest + u"/xxx"_s));
     // A destination too long for the rule keeps the page inside it, with one character of name.
     const QString longDest = u"/"_s + QString(260, u'd');
-    QCOMPARE(fncPagePath(longDest, u"abc.htm"_s), longDest + u"/a.htm"_s);
+    QCOMPARE(pageFilePath(longDest, u"abc.htm"_s), longDest + u"/a.htm"_s);
     // A surrogate pair at the cut is not split.
     const QString emoji = u"\U0001F600"_s;
     QString name = QString(245 - dest.size() - 2, u'n') + emoji + QString(20, u'n') + u".htm"_s;
-    const QString cutPair = fncPagePath(dest, name);
+    const QString cutPair = pageFilePath(dest, name);
     QVERIFY(!cutPair.at(cutPair.size() - 5).isHighSurrogate());
 }
 
@@ -121,7 +121,7 @@ void GeneratorsTest::articleTextIsEscaped()
     QVERIFY(header.contains(u"</b>&lt;b&gt;<br>"_s));
     QVERIFY(header.contains(u"</b>A&amp;B<br>"_s));
     a.Body = u"<html><head><TITLE></TITLE></head><body>x</body></html>"_s;
-    QVERIFY(fncBuildPage(a).contains(u"<TITLE>&lt;script&gt;"_s));
+    QVERIFY(buildArticlePage(a).contains(u"<TITLE>&lt;script&gt;"_s));
     QCOMPARE(attachmentListEntry(5, 1, u"txt"_s, u"<img src=x>.txt"_s),
              u"<li><a href='5_files/5_1.txt'>&lt;img src=x&gt;.txt</a></li>"_s);
 }
@@ -169,7 +169,7 @@ void GeneratorsTest::pageSteps()
     QFETCH(QString, expected);
     cArticle a = sample();
     a.Body = body;
-    QCOMPARE(fncBuildPage(a), expected);
+    QCOMPARE(buildArticlePage(a), expected);
     QCOMPARE(a.Body, expected);
 }
 
@@ -179,7 +179,7 @@ void GeneratorsTest::attachmentsAndBackLinkAppended()
     a.TOClink = tocBackLink();
     a.Attachments = u"<p><b>Attachments:</b><ul><li>x</li></ul></p>"_s;
     a.Body = u"<body>x</body>"_s;
-    const QString page = fncBuildPage(a);
+    const QString page = buildArticlePage(a);
     QVERIFY(page.endsWith(u"x</body><p><b>Attachments:</b><ul><li>x</li></ul></p><hr>"
                           "<a href='index.htm'><b>Table of Contents (index)</b></a>"_s));
 }

@@ -76,7 +76,7 @@ void GeneratorsTest::longNamesFitTheFileSystem()
     for (int i = 0; i < 70; ++i)
         emoji += u"\U0001F600"_s;
     for (const QString& subject : {cyrillic, chinese, emoji}) {
-        const QString path = fncPagePath(u"/d"_s, fncPageName(0, subject, 1));
+        const QString path = pageFilePath(u"/d"_s, pageFileName(0, subject, 1));
         const QString name = fncGetFileName(path);
         QVERIFY2(QFile::encodeName(name).size() <= lorvo::LocalFileSystem::maxWritableNameBytes(),
                  qPrintable(name));
