@@ -99,7 +99,8 @@ struct PendingArticle
     qint32 folder = 0;    // the number of its attachment folder (n_files)
     bool hasBody = false; // article.Body holds the converted body
     bool keep = false;    // no page exists at its path, or overwriting is on
-    bool convert = false; // its body is converted and its attachments saved when its page is
+    bool convert = false; // its body is to be converted and its attachments saved when its
+                          // page is written
     QDateTime modified;   // the item's last modification, the page's file time
 };
 
