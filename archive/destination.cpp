@@ -41,19 +41,46 @@ qint64 DestinationLock::holder() const
     return m_lock.getLockInfo(&pid, &host, &application) ? pid : 0;
 }
 
+namespace {
+
+// The files a run writes whole beside its pages (archive/toc.cpp, archive/site.cpp), and in
+// Images/: the targets whose unfinished writes are ours to remove. Nothing else is, whatever its
+// name looks like.
+bool isSiteFile(const QString& name)
+{
+    static const QStringList names{u"style.css"_s, u"outline.js"_s, u"search-index.js"_s,
+                                   u"sitemap.xml"_s};
+    return name.endsWith(".htm"_L1, Qt::CaseInsensitive) ||
+           names.contains(name, Qt::CaseInsensitive);
+}
+
+bool isImagesFile(const QString& name)
+{
+    return name.compare("bulletredsmall.gif"_L1, Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
 WorkingFolder::WorkingFolder(FileSystem& fs, QString destination)
     : m_fs(fs), m_destination(std::move(destination)), m_path(pathIn(m_destination))
 {
     if (m_fs.folderExists(m_path))
         m_fs.deleteFolder(m_path, true);
-    // A page write that a kill interrupted left its temporary file beside the pages.
-    const QStringList hidden =
-        QDir(m_destination).entryList({u".*"_s}, QDir::Files | QDir::Hidden | QDir::System);
-    for (const QString& name : hidden) {
-        if (LocalFileSystem::unfinishedWriteTarget(name).endsWith(".htm"_L1, Qt::CaseInsensitive))
-            ignoreErrors([&] { m_fs.deleteFile(m_destination + u'/' + name, true); });
-    }
+    // A write that a kill interrupted left its temporary file beside its target.
+    removeUnfinishedWrites(m_destination, isSiteFile);
+    removeUnfinishedWrites(m_destination + u"/Images"_s, isImagesFile);
     m_fs.createFolder(m_path);
+}
+
+void WorkingFolder::removeUnfinishedWrites(const QString& folder,
+                                           bool (*ours)(const QString& target))
+{
+    const QStringList hidden =
+        QDir(folder).entryList({u".*"_s}, QDir::Files | QDir::Hidden | QDir::System);
+    for (const QString& name : hidden) {
+        if (ours(LocalFileSystem::unfinishedWriteTarget(name)))
+            ignoreErrors([&] { m_fs.deleteFile(folder + u'/' + name, true); });
+    }
 }
 
 WorkingFolder::~WorkingFolder()

@@ -67,6 +67,10 @@ public:
     void moveFilesBeside(const QString& name);
 
 private:
+    // Deletes the temporary files in folder of whole-file writes that a kill cut off, where
+    // ours says their target is one of the run's.
+    void removeUnfinishedWrites(const QString& folder, bool (*ours)(const QString& target));
+
     FileSystem& m_fs;
     QString m_destination;
     QString m_path;

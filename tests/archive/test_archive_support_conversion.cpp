@@ -329,16 +329,24 @@ void ArchiveSupportTest::workingFolderClearsWhatARunLeft()
     };
     touch(left + u"/9.htm"_s);
     touch(left + u"/9_files/image001.gif"_s);
-    // A page write that was cut off, and files that are no page write of ours.
+    // Writes of a page and of the site's files that were cut off, and files that are no write
+    // of ours.
+    QDir().mkpath(site + u"/Images"_s);
     touch(site + u"/.Printer jam.htm.aB3xYz"_s);
+    touch(site + u"/.style.css.Qw3rT9"_s);
+    touch(site + u"/.sitemap.xml.Qw3rT9"_s);
+    touch(site + u"/Images/.bulletredsmall.gif.Qw3rT9"_s);
     touch(site + u"/.notes.txt.aB3xYz"_s);
     touch(site + u"/.profile"_s);
+    touch(site + u"/Images/.logo.gif.Qw3rT9"_s);
     {
         WorkingFolder work(t.fs, site);
         QCOMPARE(work.path(), left);
         QVERIFY(QDir(left).isEmpty());
         QCOMPARE(QDir(site).entryList(QDir::Files | QDir::Hidden),
                  (QStringList{u".notes.txt.aB3xYz"_s, u".profile"_s}));
+        QCOMPARE(QDir(site + u"/Images"_s).entryList(QDir::Files | QDir::Hidden),
+                 QStringList{u".logo.gif.Qw3rT9"_s});
     }
     QVERIFY(!QFileInfo::exists(left));
 
