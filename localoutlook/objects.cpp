@@ -37,12 +37,11 @@ void checkIndex(int index, qsizetype count)
 }
 
 // Writes a whole file or raises an error naming it. As Outlook saves a copy: over a file that is
-// there, in place (no new file is made and no old one deleted for it), not waited for on the
-// disk; a write that fails leaves no half file.
+// there, in place and cut to its new size (a file saved again and again, as the archive's working
+// copy is, keeps its blocks instead of freeing them each time), not waited for on the disk; a
+// write that fails leaves no half file.
 void writeWhole(const QString& path, const QByteArray& bytes)
 {
-    // Written over in place and cut to its new size, not emptied first: a file saved again and
-    // again (the archive's working copy) keeps its blocks instead of freeing them each time.
     QFile file(path);
     if (!file.open(QIODevice::ReadWrite)) {
         const QFileInfo info(path);
