@@ -5,6 +5,7 @@
 #include "shared/error.h"
 #include "shared/filehandling.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 using namespace Qt::StringLiterals;
 
@@ -28,8 +29,13 @@ QString fncFilteredWordHTML(const QString& strBody)
     };
     for (const QLatin1StringView marker : markers) {
         const qsizetype at = strBody.indexOf(marker);
-        if (at >= 0)
-            return strBody.left(division) + u"\r\n"_s + strBody.mid(at + marker.size());
+        if (at >= 0) {
+            const QStringView rest = QStringView(strBody).sliced(at + marker.size());
+            QString cut;
+            cut.reserve(division + 2 + rest.size());
+            cut.append(QStringView(strBody).first(division)).append(kCrLf).append(rest);
+            return cut;
+        }
     }
     return strBody;
 }

@@ -3,8 +3,11 @@
 // Text constants and helpers that every layer uses the same way (the RTF library included, which
 // needs no more of the runtime than this header).
 
+#include <QByteArrayView>
 #include <QString>
+#include <QSysInfo>
 #include <QStringView>
+#include <cstring>
 
 namespace lorvo {
 
@@ -28,6 +31,71 @@ inline qsizetype htmlTagEnd(QStringView html, qsizetype at)
         }
     }
     return html.size();
+}
+
+namespace detail {
+
+// The length of the leading run of units below 0x80. Whole blocks are tested without an exit
+// inside one, which the compiler turns into vector instructions: text is mostly ASCII.
+template <class Unit> qsizetype asciiPrefix(const Unit* begin, qsizetype size)
+{
+    constexpr qsizetype kBlock = 32;
+    const Unit* p = begin;
+    const Unit* const end = begin + size;
+    for (; end - p >= kBlock; p += kBlock) {
+        unsigned any = 0;
+        for (qsizetype k = 0; k < kBlock; ++k)
+            any |= unsigned(p[k]);
+        if (any >= 0x80)
+            break;
+    }
+    while (p < end && unsigned(*p) < 0x80)
+        ++p;
+    return p - begin;
+}
+
+} // namespace detail
+
+/// The length of the text's leading run of ASCII characters.
+inline qsizetype asciiPrefix(QStringView text)
+{
+    return detail::asciiPrefix(text.utf16(), text.size());
+}
+
+/// Whether every character of the text is ASCII.
+inline bool isAscii(QStringView text)
+{
+    return asciiPrefix(text) == text.size();
+}
+
+/// Writes ASCII text at out, a byte a character, and gives the end of what it wrote.
+inline char* copyAscii(char* out, QStringView ascii)
+{
+    const char16_t* p = ascii.utf16();
+    const char16_t* const end = p + ascii.size();
+    if constexpr (QSysInfo::ByteOrder == QSysInfo::LittleEndian) {
+        // Eight characters at a time: each one's byte is the low half of its 16-bit lane.
+        for (; end - p >= 8; p += 8, out += 8) {
+            quint64 lanes[2];
+            std::memcpy(lanes, p, sizeof lanes);
+            for (quint64& x : lanes) {
+                x = (x | (x >> 8)) & 0x0000FFFF0000FFFFULL;
+                x = (x | (x >> 16)) & 0x00000000FFFFFFFFULL;
+            }
+            const quint64 bytes = lanes[0] | (lanes[1] << 32);
+            std::memcpy(out, &bytes, sizeof bytes);
+        }
+    }
+    while (p < end)
+        *out++ = char(*p++);
+    return out;
+}
+
+/// Whether every byte is ASCII.
+inline bool isAscii(QByteArrayView bytes)
+{
+    return detail::asciiPrefix(reinterpret_cast<const uchar*>(bytes.data()), bytes.size()) ==
+           bytes.size();
 }
 
 } // namespace lorvo

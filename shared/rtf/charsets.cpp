@@ -1,5 +1,7 @@
 #include "shared/rtf/charsets.h"
 
+#include "shared/text.h"
+
 #include <algorithm>
 
 namespace lorvo::rtf {
@@ -205,7 +207,7 @@ QStringDecoder& Decoders::decoderFor(int codePage)
 QString Decoders::decode(int codePage, QByteArrayView bytes)
 {
     // Every code page read here keeps ASCII as it is.
-    if (std::all_of(bytes.begin(), bytes.end(), [](char c) { return uchar(c) < 0x80; }))
+    if (isAscii(bytes))
         return QString::fromLatin1(bytes);
     QStringDecoder& decoder = decoderFor(codePage);
     QString text = decoder.decode(bytes);

@@ -4,7 +4,9 @@
 #include "shared/text.h"
 
 #include <QHash>
+#include <array>
 #include <charconv>
+#include <cstring>
 #include <iterator>
 
 using namespace Qt::StringLiterals;
@@ -37,82 +39,114 @@ namespace lorvo::rtf {
 
 namespace {
 
-void appendHex(QByteArray& out, uchar b)
-{
-    static constexpr char digits[] = "0123456789abcdef";
-    const char hex[4] = {'\\', '\'', digits[b >> 4], digits[b & 0xF]};
-    out.append(hex, 4);
-}
+// What an ASCII character is to the escaping: itself, one to escape, or (only where markup is
+// looked for) the start of a tag or reference, which ends a run of text.
+enum class Ascii : quint8 { Plain, Escaped, Markup };
 
-void appendNumber(QByteArray& out, int n)
-{
-    char digits[12];
-    const auto [end, error] = std::to_chars(digits, digits + sizeof digits, n);
-    out.append(digits, end - digits);
-}
+constexpr std::array<Ascii, 128> kAscii = [] {
+    std::array<Ascii, 128> kinds{};
+    for (int c = 0; c < 128; ++c)
+        kinds[c] = c < 0x20 || c == 0x7F || c == '\\' || c == '{' || c == '}' ? Ascii::Escaped
+                   : c == '<' || c == '&'                                     ? Ascii::Markup
+                                                                              : Ascii::Plain;
+    return kinds;
+}();
 
-// A character that stands for itself in RTF text.
-bool isPlain(char16_t c)
+// Escapes text onto out (see escape()) up to the first "<" or "&" when stopAtMarkup, else whole;
+// gives the number of characters taken. Written straight into out's buffer, which holds the text
+// as it is and grows where escapes need more.
+qsizetype escapeInto(QByteArray& out, QStringView text, bool stopAtMarkup = false)
 {
-    return c >= 0x20 && c < 0x7F && c != u'\\' && c != u'{' && c != u'}';
-}
-
-// Appends text escaped (see escape()); runs of plain characters are copied whole.
-void escapeInto(QByteArray& out, QStringView text)
-{
-    const char16_t* p = text.utf16();
+    const char16_t* const begin = text.utf16();
+    const char16_t* p = begin;
     const char16_t* const end = p + text.size();
-    while (p < end) {
-        const char16_t* run = p;
-        while (p < end && isPlain(*p))
-            ++p;
-        if (p > run) {
-            const qsizetype at = out.size();
-            out.resize(at + (p - run));
-            char* dst = out.data() + at;
-            while (run < p)
-                *dst++ = char(*run++);
+    const qsizetype start = out.size();
+    out.resize(start + text.size());
+    char* dst = out.data() + start;
+    // Room for an escape of n bytes in place of one character, the rest still fitting as is.
+    const auto room = [&](qsizetype n) {
+        const qsizetype at = dst - out.data();
+        if (at + n + (end - p) > out.size())
+            out.resize(at + n + (end - p) + out.size() / 2);
+        dst = out.data() + at;
+    };
+    const auto put = [&](const char* s, qsizetype n) {
+        room(n);
+        std::memcpy(dst, s, size_t(n));
+        dst += n;
+    };
+    // Characters that end a plain run besides those to escape; a backslash stands for none.
+    const char16_t markup1 = stopAtMarkup ? u'<' : u'\\';
+    const char16_t markup2 = stopAtMarkup ? u'&' : u'\\';
+    // Whether a block holds a character that ends a run: a test that -O2 vectorises (16-bit
+    // flags, no exit inside the block).
+    constexpr qsizetype kBlock = 32;
+    const auto endsRun = [&](const char16_t* block) {
+        quint16 ends = 0;
+        for (qsizetype k = 0; k < kBlock; ++k) {
+            const char16_t c = block[k];
+            ends |= (char16_t(c - 0x20) >= 0x5F) | (c == u'\\') | (c == u'{') | (c == u'}') |
+                            (c == markup1) | (c == markup2)
+                        ? 1
+                        : 0;
         }
+        return ends != 0;
+    };
+    while (p < end) {
+        // A run of characters that stand for themselves, copied at once.
+        const char16_t* const run = p;
+        while (end - p >= kBlock && !endsRun(p))
+            p += kBlock;
+        while (p < end && *p < 0x80 &&
+               (kAscii[*p] == Ascii::Plain || (kAscii[*p] == Ascii::Markup && !stopAtMarkup)))
+            ++p;
+        dst = copyAscii(dst, QStringView(run, p));
         if (p == end)
             break;
-        const char16_t c = *p++;
+        const char16_t c = *p;
+        if (c < 0x80 && kAscii[c] == Ascii::Markup)
+            break;
+        ++p;
         switch (c) {
         case u'\\':
-            out += "\\\\";
+            put("\\\\", 2);
             continue;
         case u'{':
-            out += "\\{";
+            put("\\{", 2);
             continue;
         case u'}':
-            out += "\\}";
+            put("\\}", 2);
             continue;
         case u'\t':
-            out += "\\tab ";
+            put("\\tab ", 5);
             continue;
         case u'\r':
             if (p < end && *p == u'\n')
                 ++p;
-            out += "\\par ";
+            put("\\par ", 5);
             continue;
         case u'\n':
-            out += "\\par ";
+            put("\\par ", 5);
             continue;
         default:
             break;
         }
-        if (c < 0x80) {
-            appendHex(out, uchar(c));
-            continue;
-        }
         // The C1 controls are written as \uN too, like every character of no printable byte.
-        if (const uchar b = c >= 0xA0 ? windows1252Byte(c) : 0) {
-            appendHex(out, b);
+        const uchar b = c >= 0xA0 ? windows1252Byte(c) : 0;
+        if (c < 0x80 || b) {
+            static constexpr char digits[] = "0123456789abcdef";
+            const uchar byte = c < 0x80 ? uchar(c) : b;
+            const char hex[4] = {'\\', '\'', digits[byte >> 4], digits[byte & 0xF]};
+            put(hex, 4);
             continue;
         }
-        out += "\\u";
-        appendNumber(out, qint16(c));
-        out += '?';
+        char number[12] = "\\u";
+        char* last = std::to_chars(number + 2, number + 10, int(qint16(c))).ptr;
+        *last++ = '?';
+        put(number, last - number);
     }
+    out.resize(dst - out.data());
+    return p - begin;
 }
 
 } // namespace
@@ -241,72 +275,78 @@ public:
         const QStringView text(html);
         const qsizetype n = text.size();
         qsizetype i = 0;
-        qsizetype textStart = 0;
-        const auto flushText = [&](qsizetype end) {
-            if (end > textStart)
-                escapeInto(m_out, text.mid(textStart, end - textStart));
-        };
         while (i < n) {
-            const QChar c = text[i];
-            if (c == u'<' && text.mid(i, 4) == "<!--"_L1) {
-                flushText(i);
-                qsizetype end = html.indexOf("-->"_L1, i + 4);
-                end = end < 0 ? n : end + 3;
-                group(241, text.mid(i, end - i));
-                i = textStart = end;
-            } else if (c == u'<' && i + 1 < n &&
-                       (text[i + 1].isLetter() || text[i + 1] == u'/' || text[i + 1] == u'!' ||
-                        text[i + 1] == u'?')) {
-                flushText(i);
-                const qsizetype end = htmlTagEnd(text, i);
-                const QStringView tag = text.mid(i, end - i);
-                const TagName tagName(tag);
-                const QStringView name = tagName.view();
-                const bool endTag = tag.startsWith("</"_L1);
-                qsizetype next = end;
-                QStringView content = tag;
-                // Raw text elements keep their content inside the group: it is no text of the
-                // page.
-                if (!endTag && (name == "style"_L1 || name == "script"_L1 || name == "title"_L1)) {
-                    qsizetype close =
-                        html.indexOf(u"</"_s + name.toString(), end, Qt::CaseInsensitive);
-                    if (close < 0)
-                        close = n;
-                    const qsizetype closeEnd = close < n ? htmlTagEnd(text, close) : close;
-                    content = text.mid(i, closeEnd - i);
-                    next = closeEnd;
-                }
-                group(tagParameter(name, endTag), content);
-                if (breaksParagraph(name, endTag))
-                    m_out += "\\htmlrtf \\par \\htmlrtf0 ";
-                i = textStart = next;
-            } else if (c == u'&') {
-                const qsizetype end = referenceEnd(text, i);
-                if (end < 0) {
-                    ++i;
-                    continue;
-                }
-                flushText(i);
-                const QStringView reference = text.mid(i, end - i);
-                group(tagParameter(u"&", false), reference);
-                const QString decoded = decodeReference(reference);
-                if (!decoded.isEmpty()) {
-                    m_out += "\\htmlrtf ";
-                    escapeInto(m_out, decoded);
-                    m_out += "\\htmlrtf0 ";
-                }
-                i = textStart = end;
+            // Text up to the next character that may start markup.
+            i += escapeInto(m_out, text.sliced(i), true);
+            if (i == n)
+                break;
+            const qsizetype next = text[i] == u'<' ? markup(html, i) : reference(text, i);
+            if (next > i) {
+                i = next;
             } else {
-                // Plain text up to the next character that may start markup.
+                // Only looked like markup: it is text, and "<" and "&" stand for themselves.
+                m_out += char(text[i].unicode());
                 ++i;
-                while (i < n && text[i] != u'<' && text[i] != u'&')
-                    ++i;
             }
         }
-        flushText(n);
     }
 
 private:
+    // Writes the comment or tag that starts at html[i] == '<' and gives the position after it,
+    // or i when none starts there.
+    qsizetype markup(const QString& html, qsizetype i)
+    {
+        const QStringView text(html);
+        const qsizetype n = text.size();
+        if (text.mid(i, 4) == "<!--"_L1) {
+            qsizetype end = html.indexOf("-->"_L1, i + 4);
+            end = end < 0 ? n : end + 3;
+            group(241, text.mid(i, end - i));
+            return end;
+        }
+        if (i + 1 >= n || !(text[i + 1].isLetter() || text[i + 1] == u'/' || text[i + 1] == u'!' ||
+                            text[i + 1] == u'?'))
+            return i;
+        const qsizetype end = htmlTagEnd(text, i);
+        const QStringView tag = text.mid(i, end - i);
+        const TagName tagName(tag);
+        const QStringView name = tagName.view();
+        const bool endTag = tag.startsWith("</"_L1);
+        qsizetype next = end;
+        QStringView content = tag;
+        // Raw text elements keep their content inside the group: it is no text of the page.
+        if (!endTag && (name == "style"_L1 || name == "script"_L1 || name == "title"_L1)) {
+            qsizetype close = html.indexOf(u"</"_s + name.toString(), end, Qt::CaseInsensitive);
+            if (close < 0)
+                close = n;
+            const qsizetype closeEnd = close < n ? htmlTagEnd(text, close) : close;
+            content = text.mid(i, closeEnd - i);
+            next = closeEnd;
+        }
+        group(tagParameter(name, endTag), content);
+        if (breaksParagraph(name, endTag))
+            m_out += "\\htmlrtf \\par \\htmlrtf0 ";
+        return next;
+    }
+
+    // Writes the character reference that starts at text[i] == '&' and gives the position after
+    // it, or i when none starts there.
+    qsizetype reference(QStringView text, qsizetype i)
+    {
+        const qsizetype end = referenceEnd(text, i);
+        if (end < 0)
+            return i;
+        const QStringView reference = text.mid(i, end - i);
+        group(tagParameter(u"&", false), reference);
+        const QString decoded = decodeReference(reference);
+        if (!decoded.isEmpty()) {
+            m_out += "\\htmlrtf ";
+            escapeInto(m_out, decoded);
+            m_out += "\\htmlrtf0 ";
+        }
+        return end;
+    }
+
     // The position after the character reference that starts with the "&" at i ("&amp;",
     // "&#8364;", "&#x20AC;": a name of up to 32 letters and digits, up to 7 decimal or 6 hex
     // digits), or -1 when none starts there.
@@ -341,9 +381,10 @@ private:
 
     void group(int parameter, QStringView content)
     {
-        m_out += "{\\*\\htmltag";
-        appendNumber(m_out, parameter);
-        m_out += ' ';
+        char start[24] = "{\\*\\htmltag";
+        char* end = std::to_chars(start + 11, start + 22, parameter).ptr;
+        *end++ = ' ';
+        m_out.append(start, end - start);
         escapeInto(m_out, content);
         m_out += '}';
     }

@@ -42,6 +42,7 @@ private slots:
     void windows1252KeepsEveryCharacter_data();
     void windows1252KeepsEveryCharacter();
     void windows1252AsTheCodecHasIt();
+    void encodingSeesEveryPlace();
     void asciiHtmlReferencesEverythingElse();
     void htmlEscapeCoversQuotes();
     void caseBlindSearchAsQtFindsIt();

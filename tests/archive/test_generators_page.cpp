@@ -161,6 +161,15 @@ void GeneratorsTest::pageSteps_data()
                tail;
     QTest::newRow("stray references removed")
         << u"<body>a&#65535;b&#65535;</body>"_s << kLink + u"<body>"_s + h + u"ab</body>"_s + tail;
+    // Long text is looked through in blocks: a size or a reference at any place in one, or
+    // across two, is found all the same.
+    for (int at = 0; at <= 40; ++at) {
+        const QString before(at, u'x');
+        const QString after(70 - at, u'y');
+        QTest::addRow("marks at %d", at)
+            << u"<body>"_s + before + u"10.0pt"_s + after + u"&#65535;"_s + before + u"</body>"_s
+            << kLink + u"<body>"_s + h + before + u"8.5pt"_s + after + before + u"</body>"_s + tail;
+    }
 }
 
 void GeneratorsTest::pageSteps()
