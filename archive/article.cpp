@@ -297,7 +297,7 @@ QByteArray pageBytes(const QString& page)
 }
 
 bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
-                  const std::function<QString()>& loadBody)
+                  const std::function<QString()>& loadBody, const QDateTime& modified)
 {
     rt.setStep(u"Checking for the file "_s + path);
     // A page that stays as it is needs no body: decide before anything is read.
@@ -309,7 +309,7 @@ bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overw
     const QByteArray bytes = pageBytes(buildArticlePage(article));
     rt.setStep(u"Writing file to "_s + path);
     // Written whole, so the old page is replaced only by a complete new one.
-    rt.fs().writeFile(path, bytes);
+    rt.fs().writeFile(path, bytes, modified);
     return true;
 }
 

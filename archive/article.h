@@ -72,10 +72,11 @@ QByteArray pageBytes(const QString& page);
 
 /// subWriteHTML: writes the page at path unless a file exists there and overwrite is not 1.
 /// loadBody, when given, supplies Body just before the page is built (it is not called when the
-/// page is left as it is). Returns whether the page was written. A failure raises lorvo::Error:
-/// the caller leaves the article out and goes on with the others.
+/// page is left as it is). The page is dated modified when that is valid. Returns whether the
+/// page was written. A failure raises lorvo::Error: the caller leaves the article out and goes on
+/// with the others.
 bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
-                  const std::function<QString()>& loadBody = {});
+                  const std::function<QString()>& loadBody = {}, const QDateTime& modified = {});
 
 /// One entry of the attachment list of article number, k-th saved attachment.
 QString attachmentListEntry(qint32 number, int k, const QString& extension,

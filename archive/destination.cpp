@@ -126,7 +126,9 @@ bool WorkingFolder::holdsCopy(const QString& path)
 {
     QFile file(path);
     char first = 0;
-    return file.open(QIODevice::ReadOnly) && file.getChar(&first) && first != '\0';
+    // Unbuffered: one byte is read, not a buffer's worth.
+    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file.getChar(&first) &&
+           first != '\0';
 }
 
 void WorkingFolder::moveFilesBeside(const QString& name)

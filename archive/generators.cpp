@@ -366,7 +366,8 @@ public:
                 convertAndSave(p, found());
             // A page of this name (in any letter case) stays as it is when overwriting is off.
             if (options.overwrite == 1 || !pageExists(a.strWebPagePath)) {
-                written = subWriteHTML(m_rt, a.strWebPagePath, a, 1, loadBody);
+                // The page is as old as its article, not as the run.
+                written = subWriteHTML(m_rt, a.strWebPagePath, a, 1, loadBody, p.modified);
                 m_pages.insert(pageKey(a.strWebPagePath));
             }
         } catch (const std::exception& e) {
@@ -374,9 +375,6 @@ public:
             a = cArticle{};
             return;
         }
-        // The page is as old as its article, not as the run.
-        if (written && p.modified.isValid())
-            ignoreErrors([&] { m_rt.fs().setModificationTime(a.strWebPagePath, p.modified); });
         m_published.add({fncGetFileName(a.strWebPagePath), a.Subject, a.ProblemCategory,
                          a.ProblemType,
                          written ? htmlText(body, m_published.textLimit()) : QString(), p.modified},

@@ -179,7 +179,7 @@ public:
     {
         checkRunning();
         QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
+        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
             throw Error(err::FileNotFound, u"File not found: "_s + QDir::toNativeSeparators(path));
         const QByteArray bytes = file.readAll();
         auto document = rtf::read(bytes);

@@ -51,7 +51,10 @@ void writeWhole(const QString& path, const QByteArray& bytes)
         throw Error(lorvo::err::PermissionDenied,
                     u"Cannot write the file %1: %2"_s.arg(native(path), file.errorString()));
     }
-    if (file.write(bytes) != bytes.size() || !file.resize(bytes.size()) || !file.flush()) {
+    // Cut only when the old content was longer.
+    const bool longer = file.size() > bytes.size();
+    if (file.write(bytes) != bytes.size() || (longer && !file.resize(bytes.size())) ||
+        !file.flush()) {
         const QString reason = file.errorString();
         file.close();
         file.remove();

@@ -141,10 +141,14 @@ public:
         if (m_temp.write(bytes) != bytes.size())
             raiseForWrite(m_path, m_temp.error());
     }
-    void commit() override
+    void commit() override { commit({}); }
+    // Dated before it takes the target's place: no second opening of the file for that.
+    void commit(const QDateTime& modified)
     {
         if (!m_temp.flush())
             raiseForWrite(m_path, m_temp.error());
+        if (modified.isValid())
+            m_temp.setFileTime(modified, QFileDevice::FileModificationTime);
         m_temp.setPermissions(m_permissions);
         m_temp.close();
         std::error_code error;
@@ -190,11 +194,12 @@ void LocalFileSystem::createFolder(const QString& path)
               path);
 }
 
-void LocalFileSystem::writeFile(const QString& path, const QByteArray& bytes)
+void LocalFileSystem::writeFile(const QString& path, const QByteArray& bytes,
+                                const QDateTime& modified)
 {
     ReplacingSink sink(path);
     sink.write(bytes);
-    sink.commit();
+    sink.commit(modified);
 }
 
 void LocalFileSystem::setModificationTime(const QString& path, const QDateTime& time)

@@ -32,8 +32,10 @@ public:
     virtual bool fileExists(const QString& path) = 0;
     /// Creates the last level of the path; its parent must exist (76 otherwise).
     virtual void createFolder(const QString& path) = 0;
-    /// Replaces the file with exactly these bytes, whole or not at all.
-    virtual void writeFile(const QString& path, const QByteArray& bytes) = 0;
+    /// Replaces the file with exactly these bytes, whole or not at all; dated modified when that
+    /// is valid (as far as the file system lets it: the bytes count, the date does not).
+    virtual void writeFile(const QString& path, const QByteArray& bytes,
+                           const QDateTime& modified = {}) = 0;
     /// The whole content of a file.
     virtual QByteArray readFile(const QString& path) = 0;
     /// Deletes a file; with force also a read-only one.
@@ -54,7 +56,8 @@ public:
     bool folderExists(const QString& path) override;
     bool fileExists(const QString& path) override;
     void createFolder(const QString& path) override;
-    void writeFile(const QString& path, const QByteArray& bytes) override;
+    void writeFile(const QString& path, const QByteArray& bytes,
+                   const QDateTime& modified = {}) override;
     QByteArray readFile(const QString& path) override;
     void deleteFile(const QString& path, bool force) override;
     void deleteFolder(const QString& path, bool force) override;

@@ -214,10 +214,11 @@ void FaultyFileSystem::createFolder(const QString& path)
     m_real.createFolder(path);
 }
 
-void FaultyFileSystem::writeFile(const QString& path, const QByteArray& bytes)
+void FaultyFileSystem::writeFile(const QString& path, const QByteArray& bytes,
+                                 const QDateTime& modified)
 {
     check(path);
-    m_real.writeFile(path, bytes);
+    m_real.writeFile(path, bytes, modified);
 }
 
 void FaultyFileSystem::setModificationTime(const QString& path, const QDateTime& time)

@@ -129,7 +129,8 @@ public:
     bool folderExists(const QString& path) override;
     bool fileExists(const QString& path) override;
     void createFolder(const QString& path) override;
-    void writeFile(const QString& path, const QByteArray& bytes) override;
+    void writeFile(const QString& path, const QByteArray& bytes,
+                   const QDateTime& modified = {}) override;
     QByteArray readFile(const QString& path) override;
     void deleteFile(const QString& path, bool force) override;
     void deleteFolder(const QString& path, bool force) override;
