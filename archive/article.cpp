@@ -4,6 +4,7 @@
 #include "archive/imaging.h"
 #include "shared/error.h"
 #include "shared/runtime.h"
+#include "shared/text.h"
 
 #include <QCryptographicHash>
 #include <QFile>
@@ -240,7 +241,7 @@ QList<CharsetEdit> charsetEdits(const QString& page)
 {
     QList<CharsetEdit> edits;
     qsizetype at = indexOfCaseBlind(page, "<meta"_L1);
-    if (at < 0 || !isValidUtf16(page))
+    if (at < 0)
         return edits;
     static const QRegularExpression charset(u"(charset\\s*=\\s*[\"']?)[A-Za-z0-9_.:-]+"_s,
                                             QRegularExpression::CaseInsensitiveOption);
@@ -260,6 +261,9 @@ QList<CharsetEdit> charsetEdits(const QString& page)
             edits.append({at, close + 1, declared});
         at = close;
     }
+    // Looked at only now: a page has a declaration to change far less often than not.
+    if (!edits.isEmpty() && !isValidUtf16(page))
+        edits.clear();
     return edits;
 }
 

@@ -117,28 +117,6 @@ bool equalsCaseBlindAt(QStringView text, qsizetype at, QLatin1StringView word)
 
 } // namespace
 
-bool isValidUtf16(QStringView text)
-{
-    // Blocks without an exit inside one, which the compiler vectorises; Qt's own check only
-    // where a surrogate is.
-    constexpr qsizetype kBlock = 32;
-    const char16_t* p = text.utf16();
-    const char16_t* const end = p + text.size();
-    for (; end - p >= kBlock; p += kBlock) {
-        // 16-bit flags: what -O2 vectorises too.
-        quint16 surrogate = 0;
-        for (qsizetype k = 0; k < kBlock; ++k)
-            surrogate |= (p[k] & 0xF800) == 0xD800 ? 1 : 0;
-        if (surrogate)
-            return text.isValidUtf16();
-    }
-    for (; p < end; ++p) {
-        if (QChar::isSurrogate(*p))
-            return text.isValidUtf16();
-    }
-    return true;
-}
-
 qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype from)
 {
     from = std::max<qsizetype>(from, 0);

@@ -25,10 +25,6 @@ QString toAsciiHtmlText(const QString& html);
 /// become references; control characters other than tab and line breaks are dropped.
 QString htmlEscape(const QString& text);
 
-/// Whether the text is valid UTF-16 (no surrogate without its partner); quick for text without
-/// surrogates, the common case.
-bool isValidUtf16(QStringView text);
-
 /// The position of the first occurrence of an ASCII word in text from a position on, letter case
 /// ignored; -1 when there is none. Far faster than a case-blind QString::indexOf, which folds
 /// every character, and the same for words without "k" and "s" (U+212A and U+017F fold to them).

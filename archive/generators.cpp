@@ -353,7 +353,7 @@ public:
             if (!p.hasBody) {
                 const outlook::ItemPtr source = found();
                 ignoreErrors([&] { loaded = m_s.safeItem.getSafeHTMLBody(source); });
-            } else if (mayHaveInlinePictures(loaded) && !looked) {
+            } else if (!looked && mayHaveInlinePictures(loaded)) {
                 ignoreErrors([&] { found(); });
             }
             if (m_search)

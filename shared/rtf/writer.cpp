@@ -205,7 +205,7 @@ public:
     // UTF-16, as a regular expression matches none there.
     explicit TagName(QStringView tag)
     {
-        if (!tag.isValidUtf16())
+        if (!isValidUtf16(tag))
             return;
         qsizetype j = 1;
         if (j < tag.size() && tag[j] == u'/')

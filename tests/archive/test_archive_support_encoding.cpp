@@ -1,4 +1,5 @@
 #include "archive/encoding.h"
+#include "shared/text.h"
 #include "test_archive_support.h"
 
 #include <QStringDecoder>
@@ -61,8 +62,8 @@ void ArchiveSupportTest::encodingSeesEveryPlace()
         QCOMPARE(toWindows1252(before + u"\u00e9"_s + after),
                  before.toLatin1() + '\xe9' + after.toLatin1());
         QCOMPARE(toAsciiHtmlText(before + u"\u0416"_s + after), before + u"&#1046;"_s + after);
-        QVERIFY(!isValidUtf16(QString(before + QChar(0xDC00) + after)));
-        QVERIFY(isValidUtf16(QString(before + u"\U0001F600"_s + after)));
+        QVERIFY(!lorvo::isValidUtf16(QString(before + QChar(0xDC00) + after)));
+        QVERIFY(lorvo::isValidUtf16(QString(before + u"\U0001F600"_s + after)));
     }
 }
 

@@ -258,6 +258,10 @@ void GeneratorsTest::declaredCharsetMatchesBytes()
              "stays in the text</body></html>"_s);
     const QString plain = u"<html><body>no meta</body></html>"_s;
     QCOMPARE(declareWindows1252(plain), plain);
+    // In text that is no valid UTF-16 (a surrogate alone, after the tag) nothing is declared anew,
+    // as a regular expression matches nothing there.
+    const QString broken = u"<meta charset=utf-8><body>"_s + QChar(0xD800) + u"</body>"_s;
+    QCOMPARE(declareWindows1252(broken), broken);
 
     // The written page says what its bytes are.
     lorvo::test::TestRuntime t;
