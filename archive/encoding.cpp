@@ -141,23 +141,20 @@ qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype f
     }
     // The last place where the word would fit.
     const qsizetype last = text.size() - word.size();
-    // Otherwise blocks of places where the first three characters cannot match are passed over
+    // Otherwise blocks of places where the first two characters cannot match are passed over
     // with a test the compiler vectorises; a letter matches in either case (c | 0x20).
     constexpr qsizetype kBlock = 32;
-    char16_t w[3] = {};
-    char16_t fold[3] = {};
-    const bool blocks = word.size() >= 3;
-    for (int k = 0; blocks && k < 3; ++k) {
+    char16_t w[2] = {};
+    char16_t fold[2] = {};
+    const bool blocks = word.size() >= 2;
+    for (int k = 0; blocks && k < 2; ++k) {
         w[k] = asciiLower(char16_t(word[k].unicode()));
         fold[k] = w[k] >= u'a' && w[k] <= u'z' ? 0x20 : 0;
     }
     const auto candidateIn = [&](const char16_t* p) {
         quint16 candidate = 0; // 16-bit flags: what -O2 vectorises too
         for (qsizetype k = 0; k < kBlock; ++k)
-            candidate |= ((p[k] | fold[0]) == w[0]) & ((p[k + 1] | fold[1]) == w[1]) &
-                                 ((p[k + 2] | fold[2]) == w[2])
-                             ? 1
-                             : 0;
+            candidate |= ((p[k] | fold[0]) == w[0]) & ((p[k + 1] | fold[1]) == w[1]) ? 1 : 0;
         return candidate != 0;
     };
     for (qsizetype at = from; at <= last;) {
