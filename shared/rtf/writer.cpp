@@ -277,9 +277,11 @@ public:
         qsizetype i = 0;
         while (i < n) {
             // Text up to the next character that may start markup.
-            i += escapeInto(m_out, text.sliced(i), true);
-            if (i == n)
-                break;
+            if (text[i] != u'<' && text[i] != u'&') {
+                i += escapeInto(m_out, text.sliced(i), true);
+                if (i == n)
+                    break;
+            }
             const qsizetype next = text[i] == u'<' ? markup(html, i) : reference(text, i);
             if (next > i) {
                 i = next;
