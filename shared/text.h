@@ -66,6 +66,13 @@ inline bool isAscii(QStringView text)
     return asciiPrefix(text) == text.size();
 }
 
+/// Whether every byte is ASCII.
+inline bool isAscii(QByteArrayView bytes)
+{
+    return detail::asciiPrefix(reinterpret_cast<const uchar*>(bytes.data()), bytes.size()) ==
+           bytes.size();
+}
+
 /// Whether the text is valid UTF-16 (no surrogate without its partner); quick for text without
 /// surrogates, the common case.
 inline bool isValidUtf16(QStringView text)
@@ -100,13 +107,6 @@ inline char* copyAscii(char* out, QStringView ascii)
     for (qsizetype k = 0; k < n; ++k)
         out[k] = char(p[k]);
     return out + n;
-}
-
-/// Whether every byte is ASCII.
-inline bool isAscii(QByteArrayView bytes)
-{
-    return detail::asciiPrefix(reinterpret_cast<const uchar*>(bytes.data()), bytes.size()) ==
-           bytes.size();
 }
 
 } // namespace lorvo
