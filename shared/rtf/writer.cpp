@@ -52,6 +52,59 @@ constexpr std::array<Ascii, 128> kAscii = [] {
     return kinds;
 }();
 
+// Whether a block of kBlock characters holds one that ends a run of plain text: one to escape,
+// or markup1 or markup2. A test that -O2 vectorises (16-bit flags, no exit inside the block).
+constexpr qsizetype kBlock = 32;
+bool blockEndsRun(const char16_t* block, char16_t markup1, char16_t markup2)
+{
+    quint16 ends = 0;
+    for (qsizetype k = 0; k < kBlock; ++k) {
+        const char16_t c = block[k];
+        ends |= (char16_t(c - 0x20) >= 0x5F) | (c == u'\\') | (c == u'{') | (c == u'}') |
+                        (c == markup1) | (c == markup2)
+                    ? 1
+                    : 0;
+    }
+    return ends != 0;
+}
+
+// How a character that does not stand for itself is written, into out (at most 11 bytes); gives
+// the length. CR and LF are a line break each (a CR LF pair is one: the caller skips the LF).
+qsizetype escapedCharacter(char16_t c, char* out)
+{
+    const auto copy = [&](QByteArrayView text) {
+        std::memcpy(out, text.data(), size_t(text.size()));
+        return text.size();
+    };
+    switch (c) {
+    case u'\\':
+        return copy("\\\\");
+    case u'{':
+        return copy("\\{");
+    case u'}':
+        return copy("\\}");
+    case u'\t':
+        return copy("\\tab ");
+    case u'\r':
+    case u'\n':
+        return copy("\\par ");
+    default:
+        break;
+    }
+    // The C1 controls are written as \uN too, like every character of no printable byte.
+    const uchar b = c < 0x80 ? uchar(c) : c >= 0xA0 ? windows1252Byte(c) : 0;
+    if (c < 0x80 || b) {
+        static constexpr char digits[] = "0123456789abcdef";
+        const char hex[4] = {'\\', '\'', digits[b >> 4], digits[b & 0xF]};
+        return copy(QByteArrayView(hex, 4));
+    }
+    char* last = std::to_chars(out + 2, out + 10, int(qint16(c))).ptr;
+    out[0] = '\\';
+    out[1] = 'u';
+    *last++ = '?';
+    return last - out;
+}
+
 // Escapes text onto out (see escape()) up to the first "<" or "&" when stopAtMarkup, else whole;
 // gives the number of characters taken. Written straight into out's buffer, which holds the text
 // as it is and grows where escapes need more.
@@ -63,39 +116,13 @@ qsizetype escapeInto(QByteArray& out, QStringView text, bool stopAtMarkup = fals
     const qsizetype start = out.size();
     out.resize(start + text.size());
     char* dst = out.data() + start;
-    // Room for an escape of n bytes in place of one character, the rest still fitting as is.
-    const auto room = [&](qsizetype n) {
-        const qsizetype at = dst - out.data();
-        if (at + n + (end - p) > out.size())
-            out.resize(at + n + (end - p) + out.size() / 2);
-        dst = out.data() + at;
-    };
-    const auto put = [&](const char* s, qsizetype n) {
-        room(n);
-        std::memcpy(dst, s, size_t(n));
-        dst += n;
-    };
     // Characters that end a plain run besides those to escape; a backslash stands for none.
     const char16_t markup1 = stopAtMarkup ? u'<' : u'\\';
     const char16_t markup2 = stopAtMarkup ? u'&' : u'\\';
-    // Whether a block holds a character that ends a run: a test that -O2 vectorises (16-bit
-    // flags, no exit inside the block).
-    constexpr qsizetype kBlock = 32;
-    const auto endsRun = [&](const char16_t* block) {
-        quint16 ends = 0;
-        for (qsizetype k = 0; k < kBlock; ++k) {
-            const char16_t c = block[k];
-            ends |= (char16_t(c - 0x20) >= 0x5F) | (c == u'\\') | (c == u'{') | (c == u'}') |
-                            (c == markup1) | (c == markup2)
-                        ? 1
-                        : 0;
-        }
-        return ends != 0;
-    };
     while (p < end) {
         // A run of characters that stand for themselves, copied at once.
         const char16_t* const run = p;
-        while (end - p >= kBlock && !endsRun(p))
+        while (end - p >= kBlock && !blockEndsRun(p, markup1, markup2))
             p += kBlock;
         while (p < end && *p < 0x80 &&
                (kAscii[*p] == Ascii::Plain || (kAscii[*p] == Ascii::Markup && !stopAtMarkup)))
@@ -103,47 +130,22 @@ qsizetype escapeInto(QByteArray& out, QStringView text, bool stopAtMarkup = fals
         dst = copyAscii(dst, QStringView(run, p));
         if (p == end)
             break;
-        const char16_t c = *p;
-        if (c < 0x80 && kAscii[c] == Ascii::Markup)
-            break;
-        ++p;
-        switch (c) {
-        case u'\\':
-            put("\\\\", 2);
-            continue;
-        case u'{':
-            put("\\{", 2);
-            continue;
-        case u'}':
-            put("\\}", 2);
-            continue;
-        case u'\t':
-            put("\\tab ", 5);
-            continue;
-        case u'\r':
-            if (p < end && *p == u'\n')
-                ++p;
-            put("\\par ", 5);
-            continue;
-        case u'\n':
-            put("\\par ", 5);
-            continue;
-        default:
+        const char16_t c = *p++;
+        if (c < 0x80 && kAscii[c] == Ascii::Markup) {
+            --p;
             break;
         }
-        // The C1 controls are written as \uN too, like every character of no printable byte.
-        const uchar b = c >= 0xA0 ? windows1252Byte(c) : 0;
-        if (c < 0x80 || b) {
-            static constexpr char digits[] = "0123456789abcdef";
-            const uchar byte = c < 0x80 ? uchar(c) : b;
-            const char hex[4] = {'\\', '\'', digits[byte >> 4], digits[byte & 0xF]};
-            put(hex, 4);
-            continue;
-        }
-        char number[12] = "\\u";
-        char* last = std::to_chars(number + 2, number + 10, int(qint16(c))).ptr;
-        *last++ = '?';
-        put(number, last - number);
+        if (c == u'\r' && p < end && *p == u'\n')
+            ++p;
+        char escaped[12];
+        const qsizetype n = escapedCharacter(c, escaped);
+        // Room for the escape, the rest of the text still fitting as it is.
+        const qsizetype at = dst - out.data();
+        if (at + n + (end - p) > out.size())
+            out.resize(at + n + (end - p) + out.size() / 2);
+        dst = out.data() + at;
+        std::memcpy(dst, escaped, size_t(n));
+        dst += n;
     }
     out.resize(dst - out.data());
     return p - begin;
