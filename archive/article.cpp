@@ -171,20 +171,14 @@ void appendPageText(QString& out, QStringView text, bool sizes)
     };
     const char16_t* const data = text.utf16();
     const qsizetype n = text.size();
-    // Blocks without "&" or "." are passed over with a test that -O2 vectorises.
-    constexpr qsizetype kBlock = 32;
-    const auto holdsMark = [&](qsizetype at) {
-        quint16 marks = 0;
-        for (qsizetype k = 0; k < kBlock; ++k)
-            marks |= (data[at + k] == u'&') | (data[at + k] == u'.') ? 1 : 0;
-        return marks != 0;
-    };
+    // Blocks without "&" or "." are passed over at once.
+    const auto mark = [](const char16_t* p) { return (*p == u'&') | (*p == u'.'); };
     for (qsizetype at = 0; at < n;) {
-        if (n - at >= kBlock && !holdsMark(at)) {
-            at += kBlock;
+        if (n - at >= kTextBlock && !anyInBlock(data + at, mark)) {
+            at += kTextBlock;
             continue;
         }
-        for (const qsizetype stop = std::min(n, at + kBlock); at < stop; ++at) {
+        for (const qsizetype stop = std::min(n, at + kTextBlock); at < stop; ++at) {
             if (at < done)
                 continue;
             if (data[at] == u'&') {

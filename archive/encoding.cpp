@@ -141,9 +141,8 @@ qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype f
     }
     // The last place where the word would fit.
     const qsizetype last = text.size() - word.size();
-    // Otherwise blocks of places where the first two characters cannot match are passed over
-    // with a test the compiler vectorises; a letter matches in either case (c | 0x20).
-    constexpr qsizetype kBlock = 32;
+    // Otherwise blocks of places where the first two characters cannot match are passed over at
+    // once; a letter matches in either case (c | 0x20).
     char16_t w[2] = {};
     char16_t fold[2] = {};
     const bool blocks = word.size() >= 2;
@@ -151,18 +150,15 @@ qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype f
         w[k] = asciiLower(char16_t(word[k].unicode()));
         fold[k] = w[k] >= u'a' && w[k] <= u'z' ? 0x20 : 0;
     }
-    const auto candidateIn = [&](const char16_t* p) {
-        quint16 candidate = 0; // 16-bit flags: what -O2 vectorises too
-        for (qsizetype k = 0; k < kBlock; ++k)
-            candidate |= ((p[k] | fold[0]) == w[0]) & ((p[k + 1] | fold[1]) == w[1]) ? 1 : 0;
-        return candidate != 0;
+    const auto candidate = [&](const char16_t* p) {
+        return ((p[0] | fold[0]) == w[0]) & ((p[1] | fold[1]) == w[1]);
     };
     for (qsizetype at = from; at <= last;) {
-        if (blocks && last - at >= kBlock && !candidateIn(text.utf16() + at)) {
-            at += kBlock;
+        if (blocks && last - at >= kTextBlock && !anyInBlock(text.utf16() + at, candidate)) {
+            at += kTextBlock;
             continue;
         }
-        const qsizetype stop = std::min(last + 1, at + kBlock);
+        const qsizetype stop = std::min(last + 1, at + kTextBlock);
         for (; at < stop; ++at) {
             if (equalsCaseBlindAt(text, at, word))
                 return at;

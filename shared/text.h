@@ -31,22 +31,30 @@ inline qsizetype htmlTagEnd(QStringView html, qsizetype at)
     return html.size();
 }
 
+/// The length of the blocks in which the passes over text test characters: a block where no
+/// character can matter is passed over at once.
+inline constexpr qsizetype kTextBlock = 32;
+
+/// Whether test holds at one of the kTextBlock places from block on (test gets a pointer to each,
+/// and may look one place ahead). No exit inside the block and 16-bit flags: a loop the compiler
+/// turns into vector instructions, at -O2 too.
+template <class Unit, class Test> bool anyInBlock(const Unit* block, Test test)
+{
+    quint16 any = 0;
+    for (qsizetype k = 0; k < kTextBlock; ++k)
+        any |= test(block + k) ? 1 : 0;
+    return any != 0;
+}
+
 namespace detail {
 
-// The length of the leading run of units below 0x80. Whole blocks are tested without an exit
-// inside one, which the compiler turns into vector instructions: text is mostly ASCII.
+// The length of the leading run of units below 0x80 (text is mostly ASCII).
 template <class Unit> qsizetype asciiPrefix(const Unit* begin, qsizetype size)
 {
-    constexpr qsizetype kBlock = 32;
     const Unit* p = begin;
     const Unit* const end = begin + size;
-    for (; end - p >= kBlock; p += kBlock) {
-        unsigned any = 0;
-        for (qsizetype k = 0; k < kBlock; ++k)
-            any |= unsigned(p[k]);
-        if (any >= 0x80)
-            break;
-    }
+    while (end - p >= kTextBlock && !anyInBlock(p, [](const Unit* u) { return *u >= 0x80; }))
+        p += kTextBlock;
     while (p < end && unsigned(*p) < 0x80)
         ++p;
     return p - begin;
@@ -77,17 +85,12 @@ inline bool isAscii(QByteArrayView bytes)
 /// surrogates, the common case.
 inline bool isValidUtf16(QStringView text)
 {
-    // Blocks without an exit inside one, which the compiler vectorises; Qt's own check only
-    // where a surrogate is.
-    constexpr qsizetype kBlock = 32;
+    // Qt's own check only where a surrogate is.
+    const auto surrogate = [](const char16_t* u) { return (*u & 0xF800) == 0xD800; };
     const char16_t* p = text.utf16();
     const char16_t* const end = p + text.size();
-    for (; end - p >= kBlock; p += kBlock) {
-        // 16-bit flags: what -O2 vectorises too.
-        quint16 surrogate = 0;
-        for (qsizetype k = 0; k < kBlock; ++k)
-            surrogate |= (p[k] & 0xF800) == 0xD800 ? 1 : 0;
-        if (surrogate)
+    for (; end - p >= kTextBlock; p += kTextBlock) {
+        if (anyInBlock(p, surrogate))
             return text.isValidUtf16();
     }
     for (; p < end; ++p) {

@@ -899,18 +899,13 @@ private:
         }();
         const char* const data = m_in.data();
         qsizetype end = start + 1;
-        // Blocks without such a byte are passed over with a test that -O2 vectorises.
-        constexpr qsizetype kBlock = 32;
-        const auto endsIn = [](const char* block) {
-            quint8 ends = 0;
-            for (qsizetype k = 0; k < kBlock; ++k) {
-                const char c = block[k];
-                ends |= (c == '{') | (c == '}') | (c == '\\') | (c == '\r') | (c == '\n') ? 1 : 0;
-            }
-            return ends != 0;
+        // Blocks without such a byte are passed over at once.
+        const auto ends = [](const char* p) {
+            const char c = *p;
+            return (c == '{') | (c == '}') | (c == '\\') | (c == '\r') | (c == '\n');
         };
-        while (m_in.size() - end >= kBlock && !endsIn(data + end))
-            end += kBlock;
+        while (m_in.size() - end >= kTextBlock && !anyInBlock(data + end, ends))
+            end += kTextBlock;
         while (end < m_in.size() && !endsText[uchar(data[end])])
             ++end;
         m_pos = end;

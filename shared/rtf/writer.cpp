@@ -52,20 +52,15 @@ constexpr std::array<Ascii, 128> kAscii = [] {
     return kinds;
 }();
 
-// Whether a block of kBlock characters holds one that ends a run of plain text: one to escape,
-// or markup1 or markup2. A test that -O2 vectorises (16-bit flags, no exit inside the block).
-constexpr qsizetype kBlock = 32;
+// Whether a block holds a character that ends a run of plain text: one to escape, or markup1
+// or markup2.
 bool blockEndsRun(const char16_t* block, char16_t markup1, char16_t markup2)
 {
-    quint16 ends = 0;
-    for (qsizetype k = 0; k < kBlock; ++k) {
-        const char16_t c = block[k];
-        ends |= (char16_t(c - 0x20) >= 0x5F) | (c == u'\\') | (c == u'{') | (c == u'}') |
-                        (c == markup1) | (c == markup2)
-                    ? 1
-                    : 0;
-    }
-    return ends != 0;
+    return anyInBlock(block, [&](const char16_t* p) {
+        const char16_t c = *p;
+        return (char16_t(c - 0x20) >= 0x5F) | (c == u'\\') | (c == u'{') | (c == u'}') |
+               (c == markup1) | (c == markup2);
+    });
 }
 
 // How a character that does not stand for itself is written, into out (at most 11 bytes); gives
@@ -122,8 +117,8 @@ qsizetype escapeInto(QByteArray& out, QStringView text, bool stopAtMarkup = fals
     while (p < end) {
         // A run of characters that stand for themselves, copied at once.
         const char16_t* const run = p;
-        while (end - p >= kBlock && !blockEndsRun(p, markup1, markup2))
-            p += kBlock;
+        while (end - p >= kTextBlock && !blockEndsRun(p, markup1, markup2))
+            p += kTextBlock;
         while (p < end && *p < 0x80 &&
                (kAscii[*p] == Ascii::Plain || (kAscii[*p] == Ascii::Markup && !stopAtMarkup)))
             ++p;
