@@ -7,7 +7,6 @@
 #include <QHash>
 #include <QList>
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <vector>
 
@@ -891,22 +890,16 @@ private:
     // The run of plain text that starts at start; m_pos goes past it.
     void text(qsizetype start)
     {
-        static constexpr std::array<bool, 256> endsText = [] {
-            std::array<bool, 256> ends{};
-            for (const char c : {'{', '}', '\\', '\r', '\n'})
-                ends[uchar(c)] = true;
-            return ends;
-        }();
         const char* const data = m_in.data();
         qsizetype end = start + 1;
-        // Blocks without such a byte are passed over at once.
+        // The bytes that end a run of text; blocks without one are passed over at once.
         const auto ends = [](const char* p) {
             const char c = *p;
             return (c == '{') | (c == '}') | (c == '\\') | (c == '\r') | (c == '\n');
         };
         while (m_in.size() - end >= kTextBlock && !anyInBlock(data + end, ends))
             end += kTextBlock;
-        while (end < m_in.size() && !endsText[uchar(data[end])])
+        while (end < m_in.size() && !ends(data + end))
             ++end;
         m_pos = end;
         const Dest dest = group().dest;
