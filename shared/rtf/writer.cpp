@@ -158,6 +158,13 @@ QByteArray escape(QStringView text)
 
 namespace {
 
+// Whether a tag name is the word; the sizes are compared first, inline, as most names differ
+// from most words in size.
+bool isName(QStringView name, QLatin1StringView word)
+{
+    return name.size() == word.size() && name == word;
+}
+
 // A tag-kind number for the htmltag control word. Readers ignore it; it follows Outlook's
 // habit of numbering the common tags and marking end tags with 8.
 int tagParameter(QStringView name, bool endTag)
@@ -167,7 +174,7 @@ int tagParameter(QStringView name, bool endTag)
                                                   "a"_L1,    "img"_L1};
     int kind = 0;
     for (int k = 0; k < int(std::size(known)); ++k) {
-        if (name == known[k]) {
+        if (isName(name, known[k])) {
             kind = k + 1;
             break;
         }
@@ -181,12 +188,12 @@ bool breaksParagraph(QStringView name, bool endTag)
     static constexpr QLatin1StringView blocks[] = {
         "p"_L1,  "div"_L1, "h1"_L1,    "h2"_L1,  "h3"_L1, "h4"_L1,        "h5"_L1,
         "h6"_L1, "li"_L1,  "table"_L1, "pre"_L1, "tr"_L1, "blockquote"_L1};
-    if (name == "br"_L1)
+    if (isName(name, "br"_L1))
         return true;
     if (!endTag)
         return false;
     for (const QLatin1StringView block : blocks) {
-        if (name == block)
+        if (isName(name, block))
             return true;
     }
     return false;
