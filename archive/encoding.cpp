@@ -178,12 +178,42 @@ qsizetype lastIndexOfCaseBlind(QStringView text, QLatin1StringView word)
 
 QString htmlEscape(const QString& text)
 {
-    QString escaped = text.toHtmlEscaped().replace(u'\'', "&#39;"_L1);
     // Control characters (NUL among them) have no place in HTML text; line breaks and tabs do.
-    escaped.removeIf([](QChar c) {
-        const char16_t u = c.unicode();
+    const auto isControl = [](char16_t u) {
         return (u < 0x20 && u != u'\t' && u != u'\n' && u != u'\r') || u == 0x7F;
-    });
+    };
+    const auto reference = [](char16_t u) -> QLatin1StringView {
+        switch (u) {
+        case u'<':
+            return "&lt;"_L1;
+        case u'>':
+            return "&gt;"_L1;
+        case u'&':
+            return "&amp;"_L1;
+        case u'"':
+            return "&quot;"_L1;
+        case u'\'':
+            return "&#39;"_L1;
+        default:
+            return {};
+        }
+    };
+    const auto changes = [&](char16_t u) { return isControl(u) || !reference(u).isNull(); };
+    const char16_t* const begin = QStringView(text).utf16();
+    const char16_t* const end = begin + text.size();
+    const char16_t* first = std::find_if(begin, end, changes);
+    // Most subjects and header lines need nothing: the text itself, not a copy.
+    if (first == end)
+        return text;
+    QString escaped;
+    escaped.reserve(text.size() + 16);
+    escaped.append(QStringView(begin, first));
+    for (const char16_t* p = first; p != end; ++p) {
+        if (const QLatin1StringView instead = reference(*p); !instead.isNull())
+            escaped.append(instead);
+        else if (!isControl(*p))
+            escaped.append(QChar(*p));
+    }
     return escaped;
 }
 

@@ -82,6 +82,9 @@ void ArchiveSupportTest::htmlEscapeCoversQuotes()
     QCOMPARE(htmlEscape(u"<a href='x'>\"Tom & Jerry\"</a>"_s),
              u"&lt;a href=&#39;x&#39;&gt;&quot;Tom &amp; Jerry&quot;&lt;/a&gt;"_s);
     QCOMPARE(htmlEscape(u"Caf\u00e9"_s), u"Caf\u00e9"_s);
+    // Control characters go, alone or beside what is escaped; tabs and line breaks stay.
+    QCOMPARE(htmlEscape(u"a\u0001b\u007F"_s), u"ab"_s);
+    QCOMPARE(htmlEscape(QStringView(u"x\0<\t\r\n", 6).toString()), u"x&lt;\t\r\n"_s);
 }
 
 // The fast case-blind search finds what Qt's finds, first and last, from any position.
