@@ -19,10 +19,12 @@ namespace lorvo::archive {
 namespace {
 
 // The inside of the source's <body> (everything when it has none) and its <style> elements.
+// The body is a view into the source, or into rest when it had to be cut out of it.
 struct HtmlParts
 {
     QString styles;
-    QString body;
+    QStringView body;
+    QString rest;
 };
 
 // Where the first <body ...> tag of the HTML starts and ends (after its ">"); none without one,
@@ -65,14 +67,15 @@ HtmlParts splitHtml(const QString& html)
         qsizetype end = lastIndexOfCaseBlind(html, "</body"_L1);
         if (end < after)
             end = html.size();
-        parts.body = html.mid(after, end - after);
+        parts.body = QStringView(html).sliced(after, end - after);
     } else {
         const auto h = headPart.match(html);
         head = h.hasMatch() ? h.captured() : QString();
-        parts.body = html;
+        parts.rest = html;
         if (h.hasMatch())
-            parts.body.remove(h.capturedStart(), h.capturedLength());
-        parts.body.remove(wrapper);
+            parts.rest.remove(h.capturedStart(), h.capturedLength());
+        parts.rest.remove(wrapper);
+        parts.body = parts.rest;
     }
     auto it = style.globalMatch(head);
     while (it.hasNext())
@@ -98,19 +101,21 @@ void writeWhole(const QString& path, const QByteArray& bytes)
     LocalFileSystem().writeFile(path, bytes);
 }
 
-// Writes the pictures the body carries as data: URIs beside the HTML file and links them there.
-QString extractPictures(const QString& body, const QString& htmlPath)
+// Appends the body to out, with the pictures it carries as data: URIs written beside the HTML
+// file and linked there.
+void appendWithPictures(QString& out, QStringView body, const QString& htmlPath)
 {
     static const QRegularExpression dataSrc(
         u"(<img\\b[^>]*?\\bsrc\\s*=\\s*)([\"']?)data:([a-zA-Z0-9.+-]+/[a-zA-Z0-9.+-]+)"
         "((?:;[^,;\"'>\\s]*)*),([^\"'>\\s]*)\\2"_s,
         QRegularExpression::CaseInsensitiveOption);
-    if (indexOfCaseBlind(body, "data:"_L1) < 0)
-        return body;
+    if (indexOfCaseBlind(body, "data:"_L1) < 0) {
+        out += body;
+        return;
+    }
     const QFileInfo info(htmlPath);
     const QString folderName = info.completeBaseName() + u"_files"_s;
     const QString folder = info.dir().filePath(folderName);
-    QString out;
     qsizetype last = 0;
     int count = 0;
     auto it = dataSrc.globalMatch(body);
@@ -128,12 +133,11 @@ QString extractPictures(const QString& body, const QString& htmlPath)
         ++count;
         const QString name = pictureFileName(count, extensionForMime(m.captured(3)));
         writeWhole(folder + u'/' + name, bytes);
-        out += QStringView(body).mid(last, m.capturedStart() - last);
-        out += m.captured(1) + u'"' + hrefEncode(folderName + u'/' + name) + u'"';
+        out += body.mid(last, m.capturedStart() - last);
+        out += m.capturedView(1) + u'"' + hrefEncode(folderName + u'/' + name) + u'"';
         last = m.capturedEnd();
     }
-    out += QStringView(body).mid(last);
-    return out;
+    out += body.mid(last);
 }
 
 class BuiltinDocument final : public WordDocument
@@ -215,18 +219,21 @@ QString pictureFileName(int index, const QString& extension)
 QString filteredHtml(const rtf::Document& document, const QString& htmlPath)
 {
     const HtmlParts parts = splitHtml(document.html);
-    QString out = u"<html>\r\n\r\n<head>\r\n"
-                  "<meta http-equiv=Content-Type content=\"text/html; charset=windows-1252\">\r\n"
-                  "<TITLE></TITLE>\r\n"_s;
+    QString out;
+    // Written once: the body is most of it.
+    out.reserve(parts.body.size() + parts.styles.size() + 64 * document.header.size() + 256);
+    out += "<html>\r\n\r\n<head>\r\n"
+           "<meta http-equiv=Content-Type content=\"text/html; charset=windows-1252\">\r\n"
+           "<TITLE></TITLE>\r\n"_L1;
     out += parts.styles;
-    out += u"</head>\r\n\r\n<body>\r\n\r\n<div class=Section1>\r\n\r\n"_s;
+    out += "</head>\r\n\r\n<body>\r\n\r\n<div class=Section1>\r\n\r\n"_L1;
     for (QString paragraph : document.header) {
         paragraph.replace(u'\t', u' ');
-        out += u"<p class=MsoNormal>"_s + htmlEscape(paragraph) + u"</p>\r\n\r\n"_s;
+        out += "<p class=MsoNormal>"_L1 + htmlEscape(paragraph) + "</p>\r\n\r\n"_L1;
     }
-    out += u"<p class=MsoNormal>&nbsp;</p>\r\n\r\n"_s;
-    out += extractPictures(parts.body, htmlPath);
-    out += u"\r\n\r\n</div>\r\n\r\n</body>\r\n\r\n</html>\r\n"_s;
+    out += "<p class=MsoNormal>&nbsp;</p>\r\n\r\n"_L1;
+    appendWithPictures(out, parts.body, htmlPath);
+    out += "\r\n\r\n</div>\r\n\r\n</body>\r\n\r\n</html>\r\n"_L1;
     return out;
 }
 
