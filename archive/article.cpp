@@ -136,26 +136,6 @@ QString pageHeader(const cArticle& article)
 
 namespace {
 
-// Puts insert right after the first occurrence of the first tag of the pair that the text holds,
-// or in front of the whole text when it holds neither. Once only: a body that repeats its tags
-// thousands of times must not multiply the header into a page of hundreds of megabytes.
-void insertAfterTag(QString& text, QLatin1StringView lowerTag, QLatin1StringView upperTag,
-                    const QString& insert)
-{
-    for (const QLatin1StringView tag : {lowerTag, upperTag}) {
-        const qsizetype at = text.indexOf(tag);
-        if (at >= 0) {
-            text.insert(at + tag.size(), insert);
-            return;
-        }
-    }
-    text.prepend(insert);
-}
-
-} // namespace
-
-namespace {
-
 // Appends text with every "&#65535;" left out and, with sizes, the four point sizes of the page
 // steps made 8.5pt: in one pass what the replacements and the removal do in turn. No match of
 // one of these can overlap another's or make a new one, so the order does not matter; the
@@ -201,21 +181,70 @@ void appendPageText(QString& out, QStringView text, bool sizes)
 
 } // namespace
 
+namespace {
+
+// The position right after the first occurrence of the first tag of the pair that the text holds,
+// or its start when it holds neither.
+qsizetype afterFirstTag(QStringView text, QLatin1StringView lowerTag, QLatin1StringView upperTag)
+{
+    for (const QLatin1StringView tag : {lowerTag, upperTag}) {
+        if (const qsizetype at = text.indexOf(tag); at >= 0)
+            return at + tag.size();
+    }
+    return 0;
+}
+
+// A piece the page puts into the body: instead of the cut characters at the position.
+struct BodyEdit
+{
+    qsizetype at;
+    qsizetype cut;
+    QStringView instead;
+};
+
+} // namespace
+
 QString buildArticlePage(cArticle& article)
 {
-    QString& text = article.Body;
-    text.replace("<TITLE></TITLE>"_L1, u"<TITLE>"_s + htmlEscape(article.Subject) + u"</TITLE>"_s);
-    insertAfterTag(text, "</title>"_L1, "</TITLE>"_L1, styleSheetLink());
-    insertAfterTag(text, "<body>"_L1, "<BODY>"_L1, pageHeader(article));
-    // The point sizes, then what follows the body, then the stray references, in one pass.
+    const QString& body = article.Body;
+    static constexpr QLatin1StringView emptyTitle = "<TITLE></TITLE>"_L1;
+    const QString title = "<TITLE>"_L1 + htmlEscape(article.Subject) + "</TITLE>"_L1;
+    const QString link = styleSheetLink();
+    const QString header = pageHeader(article);
+    // Every empty title gets the subject; the style sheet link goes after the title, the header
+    // after <body> (each once only: a body that repeats its tags thousands of times must not
+    // multiply the header into a page of hundreds of megabytes), both at the start of a body
+    // without such a tag, the header first. Neither the subject, escaped, nor the link make or
+    // break a tag, so all is found in the body as it is.
+    QList<BodyEdit> edits{{afterFirstTag(body, "<body>"_L1, "<BODY>"_L1), 0, header},
+                          {afterFirstTag(body, "</title>"_L1, "</TITLE>"_L1), 0, link}};
+    for (qsizetype at = body.indexOf(emptyTitle); at >= 0;
+         at = body.indexOf(emptyTitle, at + emptyTitle.size()))
+        edits.append({at, emptyTitle.size(), title});
+    // In the order of the body; an insertion before a title at the same place.
+    std::stable_sort(edits.begin(), edits.end(), [](const BodyEdit& a, const BodyEdit& b) {
+        return a.at != b.at ? a.at < b.at : a.cut < b.cut;
+    });
+
+    // The point sizes, then what follows the body, then the stray references, in one pass. The
+    // pieces are passed piece by piece: every piece starts with "<" or follows a ">", which
+    // neither a point size nor a stray reference holds, so none of them spans two pieces.
     QString page;
-    page.reserve(text.size() + article.Attachments.size() + article.TOClink.size() + 4);
-    appendPageText(page, text, true);
+    page.reserve(body.size() + header.size() + link.size() + article.Attachments.size() +
+                 article.TOClink.size() + 4 +
+                 (edits.size() - 2) * (title.size() - emptyTitle.size()));
+    qsizetype done = 0;
+    for (const BodyEdit& edit : std::as_const(edits)) {
+        appendPageText(page, QStringView(body).sliced(done, edit.at - done), true);
+        appendPageText(page, edit.instead, true);
+        done = edit.at + edit.cut;
+    }
+    appendPageText(page, QStringView(body).sliced(done), true);
     appendPageText(page, article.Attachments, false);
     page += "<hr>"_L1;
     appendPageText(page, article.TOClink, false);
-    text = page;
-    return text;
+    article.Body = page;
+    return page;
 }
 
 namespace {

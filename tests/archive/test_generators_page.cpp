@@ -141,6 +141,12 @@ void GeneratorsTest::pageSteps_data()
         << u"<HTML><HEAD><TITLE></TITLE></HEAD><BODY>x</BODY></HTML>"_s
         << u"<HTML><HEAD><TITLE>Printer jam</TITLE>"_s + kLink + u"</HEAD><BODY>"_s + h +
                u"x</BODY></HTML>"_s + tail;
+    // Every empty title is filled; the link follows the first, the header stands before the
+    // title that follows <body>.
+    QTest::newRow("empty titles") << u"<TITLE></TITLE><TITLE></TITLE><body><TITLE></TITLE>"_s
+                                  << u"<TITLE>Printer jam</TITLE>"_s + kLink +
+                                         u"<TITLE>Printer jam</TITLE><body>"_s + h +
+                                         u"<TITLE>Printer jam</TITLE>"_s + tail;
     QTest::newRow("lower wins over upper")
         << u"</title></TITLE><body><BODY>"_s
         << u"</title>"_s + kLink + u"</TITLE><body>"_s + h + u"<BODY>"_s + tail;
