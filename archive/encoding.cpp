@@ -123,35 +123,28 @@ qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype f
     if (word.isEmpty())
         return from <= text.size() ? from : -1;
     const auto isLetter = [](char16_t c) { return asciiLower(c) >= u'a' && asciiLower(c) <= u'z'; };
-    // A sign of the word other than "<", rare in HTML, is found by Qt's fast search and the rest
-    // of the word compared where it is ("cid:", "data:").
-    qsizetype anchor = 0;
-    while (anchor < word.size() &&
-           (isLetter(char16_t(word[anchor].unicode())) || word[anchor] == u'<'))
-        ++anchor;
-    if (anchor < word.size()) {
-        const QChar a(word[anchor]);
-        for (qsizetype at = text.indexOf(a, from + anchor); at >= 0; at = text.indexOf(a, at + 1)) {
-            if (at - anchor + word.size() > text.size())
-                return -1;
-            if (equalsCaseBlindAt(text, at - anchor, word))
-                return at - anchor;
-        }
-        return -1;
-    }
     // The last place where the word would fit.
     const qsizetype last = text.size() - word.size();
-    // Otherwise blocks of places where the first two characters cannot match are passed over at
-    // once; a letter matches in either case (c | 0x20).
+    // Blocks of places where two characters of the word cannot stand are passed over at once: its
+    // first two, or a rare sign other than "<" with the character before it ("a:" of "data:").
+    qsizetype pair = 0;
+    for (qsizetype k = 1; k < word.size(); ++k) {
+        const char16_t c = char16_t(word[k].unicode());
+        if (!isLetter(c) && c != u'<') {
+            pair = k - 1;
+            break;
+        }
+    }
     char16_t w[2] = {};
     char16_t fold[2] = {};
     const bool blocks = word.size() >= 2;
     for (int k = 0; blocks && k < 2; ++k) {
-        w[k] = asciiLower(char16_t(word[k].unicode()));
+        // A letter matches in either case (c | 0x20).
+        w[k] = asciiLower(char16_t(word[pair + k].unicode()));
         fold[k] = w[k] >= u'a' && w[k] <= u'z' ? 0x20 : 0;
     }
     const auto candidate = [&](const char16_t* p) {
-        return ((p[0] | fold[0]) == w[0]) & ((p[1] | fold[1]) == w[1]);
+        return ((p[pair] | fold[0]) == w[0]) & ((p[pair + 1] | fold[1]) == w[1]);
     };
     for (qsizetype at = from; at <= last;) {
         if (blocks && last - at >= kTextBlock && !anyInBlock(text.utf16() + at, candidate)) {

@@ -97,7 +97,8 @@ void ArchiveSupportTest::caseBlindSearchAsQtFindsIt()
         // Long texts too: they are searched in blocks.
         for (int k = int(random() % (round % 2 ? 24 : 120)); k > 0; --k)
             text += alphabet.at(int(random() % alphabet.size()));
-        for (const QLatin1StringView word : {"<body"_L1, "body"_L1, "y:"_L1, "</body"_L1, "b"_L1}) {
+        for (const QLatin1StringView word :
+             {"<body"_L1, "body"_L1, "y:"_L1, "dY:a"_L1, "</body"_L1, "b"_L1}) {
             const qsizetype from = qsizetype(random() % (text.size() + 2));
             QCOMPARE(indexOfCaseBlind(text, word, from),
                      text.indexOf(word, from, Qt::CaseInsensitive));
