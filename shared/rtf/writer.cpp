@@ -158,11 +158,17 @@ QByteArray escape(QStringView text)
 
 namespace {
 
-// Whether a tag name is the word; the sizes are compared first, inline, as most names differ
-// from most words in size.
-bool isName(QStringView name, QLatin1StringView word)
+// Whether the text is the word: compared here, the texts being short (tag names, "<!--"),
+// rather than by a call for each word looked up.
+bool equals(QStringView text, QLatin1StringView word)
 {
-    return name.size() == word.size() && name == word;
+    if (text.size() != word.size())
+        return false;
+    for (qsizetype k = 0; k < text.size(); ++k) {
+        if (text[k].unicode() != uchar(word[k].toLatin1()))
+            return false;
+    }
+    return true;
 }
 
 // A tag-kind number for the htmltag control word. Readers ignore it; it follows Outlook's
@@ -174,7 +180,7 @@ int tagParameter(QStringView name, bool endTag)
                                                   "a"_L1,    "img"_L1};
     int kind = 0;
     for (int k = 0; k < int(std::size(known)); ++k) {
-        if (isName(name, known[k])) {
+        if (equals(name, known[k])) {
             kind = k + 1;
             break;
         }
@@ -188,12 +194,12 @@ bool breaksParagraph(QStringView name, bool endTag)
     static constexpr QLatin1StringView blocks[] = {
         "p"_L1,  "div"_L1, "h1"_L1,    "h2"_L1,  "h3"_L1, "h4"_L1,        "h5"_L1,
         "h6"_L1, "li"_L1,  "table"_L1, "pre"_L1, "tr"_L1, "blockquote"_L1};
-    if (isName(name, "br"_L1))
+    if (equals(name, "br"_L1))
         return true;
     if (!endTag)
         return false;
     for (const QLatin1StringView block : blocks) {
-        if (isName(name, block))
+        if (equals(name, block))
             return true;
     }
     return false;
@@ -304,7 +310,7 @@ private:
     {
         const QStringView text(html);
         const qsizetype n = text.size();
-        if (text.mid(i, 4) == "<!--"_L1) {
+        if (equals(text.mid(i, 4), "<!--"_L1)) {
             qsizetype end = html.indexOf("-->"_L1, i + 4);
             end = end < 0 ? n : end + 3;
             group(241, text.mid(i, end - i));
@@ -317,11 +323,12 @@ private:
         const QStringView tag = text.mid(i, end - i);
         const TagName tagName(tag);
         const QStringView name = tagName.view();
-        const bool endTag = tag.startsWith("</"_L1);
+        const bool endTag = tag.size() > 1 && tag[1] == u'/';
         qsizetype next = end;
         QStringView content = tag;
         // Raw text elements keep their content inside the group: it is no text of the page.
-        if (!endTag && (name == "style"_L1 || name == "script"_L1 || name == "title"_L1)) {
+        if (!endTag &&
+            (equals(name, "style"_L1) || equals(name, "script"_L1) || equals(name, "title"_L1))) {
             qsizetype close = html.indexOf(u"</"_s + name.toString(), end, Qt::CaseInsensitive);
             if (close < 0)
                 close = n;
