@@ -60,36 +60,38 @@ void BodyConversion::quitWordProcessor()
 
 bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& htmlPath)
 {
-    const bool handedOver = convert(rtfPath, htmlPath, nullptr);
+    bool handedOver = false;
+    if (startWordProcessor()) {
+        ignoreErrors([&] { handedOver = m_rt.fs().fileExists(rtfPath); });
+        if (handedOver)
+            convert(rtfPath, htmlPath, nullptr);
+    }
     ignoreErrors([&] { m_rt.fs().deleteFile(rtfPath, false); });
     return handedOver;
 }
 
-bool BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
-                             std::optional<QString>* text)
+bool BodyConversion::startWordProcessor()
 {
-    FileSystem& fs = m_rt.fs();
     if (!m_word && m_factory)
         ignoreErrors([&] { m_word = m_factory(); });
     if (!m_word)
         return false;
     ignoreErrors([&] { m_word->SetVisible(false); });
-    bool exists = false;
-    ignoreErrors([&] { exists = fs.fileExists(rtfPath); });
-    if (!exists)
-        return false;
+    return true;
+}
 
+void BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
+                             std::optional<QString>* text)
+{
     std::unique_ptr<WordDocument> document;
     ignoreErrors([&] { document = m_word->Open(rtfPath); });
-    if (document) {
-        if (text)
-            ignoreErrors([&] { *text = document->filteredHtmlText(htmlPath); });
-        if (!text || !*text)
-            ignoreErrors([&] { document->SaveAs(htmlPath, wdFormatFilteredHTML); });
-        ignoreErrors([&] { document->Close(wdDoNotSaveChanges); });
-        document.reset();
-    }
-    return true;
+    if (!document)
+        return;
+    if (text)
+        ignoreErrors([&] { *text = document->filteredHtmlText(htmlPath); });
+    if (!text || !*text)
+        ignoreErrors([&] { document->SaveAs(htmlPath, wdFormatFilteredHTML); });
+    ignoreErrors([&] { document->Close(wdDoNotSaveChanges); });
 }
 
 std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
@@ -105,10 +107,13 @@ std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
     // Nothing was saved into it: no copy to convert.
     if (!WorkingFolder::holdsCopy(rtfPath))
         return std::nullopt;
+    if (!startWordProcessor())
+        return std::nullopt;
     // The built-in word processor gives the HTML's text; another saves the file, read then.
     std::optional<QString> text;
     bool saved = false;
-    if (convert(rtfPath, htmlPath, &text) && !text && fs.fileExists(htmlPath)) {
+    convert(rtfPath, htmlPath, &text);
+    if (!text && fs.fileExists(htmlPath)) {
         saved = true;
         text = m_rt.files().fncReadTextFile(htmlPath);
     }

@@ -57,9 +57,11 @@ public:
     void quitWordProcessor();
 
 private:
-    // fncConvertRTF2HTML without deleting the RTF file. With text given, a word processor that
-    // can give the filtered HTML's text gives it there instead of saving htmlPath.
-    bool convert(const QString& rtfPath, const QString& htmlPath, std::optional<QString>* text);
+    // Starts the word processor unless one is held, and hides it; false when none can be had.
+    bool startWordProcessor();
+    // Has the held word processor turn the RTF file into filtered HTML at htmlPath. With text
+    // given, a word processor that can give the filtered HTML's text gives it there instead.
+    void convert(const QString& rtfPath, const QString& htmlPath, std::optional<QString>* text);
 
     Runtime& m_rt;
     SafeItem& m_safeItem;

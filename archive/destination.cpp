@@ -113,22 +113,15 @@ QString WorkingFolder::copyFile()
     const QString path = m_path + u"/.copy.rtf"_s;
     // Its first byte is made a null rather than the file emptied: freeing its blocks and taking
     // them anew for every article is what the single file avoids.
-    QFile file(path);
-    const bool marked =
-        file.open(QIODevice::ReadWrite | QIODevice::ExistingOnly) && file.putChar('\0');
-    file.close();
-    if (!marked && file.exists())
+    if (!LocalFileSystem::overwriteFirstByte(path, '\0') && m_fs.fileExists(path))
         ignoreErrors([&] { m_fs.deleteFile(path, true); });
     return path;
 }
 
 bool WorkingFolder::holdsCopy(const QString& path)
 {
-    QFile file(path);
-    char first = 0;
-    // Unbuffered: one byte is read, not a buffer's worth.
-    return file.open(QIODevice::ReadOnly | QIODevice::Unbuffered) && file.getChar(&first) &&
-           first != '\0';
+    const std::optional<char> first = LocalFileSystem::firstByte(path);
+    return first && *first != '\0';
 }
 
 void WorkingFolder::moveFilesBeside(const QString& name)

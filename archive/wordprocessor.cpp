@@ -182,11 +182,10 @@ public:
     std::unique_ptr<WordDocument> Open(const QString& path) override
     {
         checkRunning();
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+        const std::optional<QByteArray> bytes = LocalFileSystem::readWhole(path);
+        if (!bytes)
             throw Error(err::FileNotFound, u"File not found: "_s + QDir::toNativeSeparators(path));
-        const QByteArray bytes = file.readAll();
-        auto document = rtf::read(bytes);
+        auto document = rtf::read(*bytes);
         if (!document)
             throw Error(err::InvalidCall, u"The document is no readable rich text: "_s +
                                               QDir::toNativeSeparators(path));

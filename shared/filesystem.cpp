@@ -9,6 +9,7 @@
 #include <QRandomGenerator>
 #include <QRegularExpression>
 #include <filesystem>
+#include <fstream>
 
 using namespace Qt::StringLiterals;
 
@@ -267,6 +268,53 @@ void LocalFileSystem::deleteFolder(const QString& givenPath, bool force)
 std::unique_ptr<TextSink> LocalFileSystem::createTextFile(const QString& path)
 {
     return std::make_unique<ReplacingSink>(path);
+}
+
+namespace {
+
+std::filesystem::path nativePath(const QString& path)
+{
+    return std::filesystem::path(path.toStdU16String());
+}
+
+} // namespace
+
+std::optional<QByteArray> LocalFileSystem::readWhole(const QString& path)
+{
+    std::ifstream in(nativePath(path), std::ios::binary);
+    if (!in)
+        return std::nullopt;
+    QByteArray bytes;
+    qsizetype size = 0;
+    // Reads larger than the stream's buffer go straight into the bytes, one call each.
+    for (qsizetype room = 64 * 1024; in; room *= 2) {
+        bytes.resize(size + room);
+        in.read(bytes.data() + size, room);
+        size += in.gcount();
+    }
+    if (in.bad())
+        return std::nullopt;
+    bytes.truncate(size);
+    return bytes;
+}
+
+std::optional<char> LocalFileSystem::firstByte(const QString& path)
+{
+    std::ifstream in;
+    // Unbuffered: one byte is read, not a buffer's worth.
+    in.rdbuf()->pubsetbuf(nullptr, 0);
+    in.open(nativePath(path), std::ios::binary);
+    char byte = 0;
+    if (!in.get(byte))
+        return std::nullopt;
+    return byte;
+}
+
+bool LocalFileSystem::overwriteFirstByte(const QString& path, char byte)
+{
+    // In and out: the file is neither created nor cut.
+    std::fstream file(nativePath(path), std::ios::in | std::ios::out | std::ios::binary);
+    return file && file.put(byte) && file.flush();
 }
 
 qsizetype LocalFileSystem::maxWritableNameBytes()
