@@ -10,6 +10,7 @@
 #include <QRegularExpression>
 #include <filesystem>
 #include <fstream>
+#include <ios>
 
 using namespace Qt::StringLiterals;
 
@@ -279,42 +280,56 @@ std::filesystem::path nativePath(const QString& path)
 
 } // namespace
 
+// The three below use a bare std::filebuf: no status calls (as QFile makes on opening and before
+// the first read) and no stream object to set up. Its read errors come as exceptions.
+
 std::optional<QByteArray> LocalFileSystem::readWhole(const QString& path)
 {
-    std::ifstream in(nativePath(path), std::ios::binary);
-    if (!in)
+    try {
+        std::filebuf file;
+        if (!file.open(nativePath(path), std::ios::in | std::ios::binary))
+            return std::nullopt;
+        QByteArray bytes;
+        qsizetype size = 0;
+        // Reads larger than the buffer go straight into the bytes, one call each.
+        for (qsizetype room = 64 * 1024;; room *= 2) {
+            bytes.resize(size + room);
+            const std::streamsize got = file.sgetn(bytes.data() + size, room);
+            size += got;
+            if (got < room)
+                break;
+        }
+        bytes.truncate(size);
+        return bytes;
+    } catch (const std::ios_base::failure&) {
         return std::nullopt;
-    QByteArray bytes;
-    qsizetype size = 0;
-    // Reads larger than the stream's buffer go straight into the bytes, one call each.
-    for (qsizetype room = 64 * 1024; in; room *= 2) {
-        bytes.resize(size + room);
-        in.read(bytes.data() + size, room);
-        size += in.gcount();
     }
-    if (in.bad())
-        return std::nullopt;
-    bytes.truncate(size);
-    return bytes;
 }
 
 std::optional<char> LocalFileSystem::firstByte(const QString& path)
 {
-    std::ifstream in;
-    // Unbuffered: one byte is read, not a buffer's worth.
-    in.rdbuf()->pubsetbuf(nullptr, 0);
-    in.open(nativePath(path), std::ios::binary);
-    char byte = 0;
-    if (!in.get(byte))
+    try {
+        std::filebuf file;
+        // Unbuffered: one byte is read, not a buffer's worth.
+        file.pubsetbuf(nullptr, 0);
+        if (!file.open(nativePath(path), std::ios::in | std::ios::binary))
+            return std::nullopt;
+        const auto byte = file.sgetc();
+        if (byte == std::filebuf::traits_type::eof())
+            return std::nullopt;
+        return std::filebuf::traits_type::to_char_type(byte);
+    } catch (const std::ios_base::failure&) {
         return std::nullopt;
-    return byte;
+    }
 }
 
 bool LocalFileSystem::overwriteFirstByte(const QString& path, char byte)
 {
+    std::filebuf file;
+    file.pubsetbuf(nullptr, 0);
     // In and out: the file is neither created nor cut.
-    std::fstream file(nativePath(path), std::ios::in | std::ios::out | std::ios::binary);
-    return file && file.put(byte) && file.flush();
+    return file.open(nativePath(path), std::ios::in | std::ios::out | std::ios::binary) &&
+           file.sputc(byte) != std::filebuf::traits_type::eof() && file.close();
 }
 
 qsizetype LocalFileSystem::maxWritableNameBytes()
