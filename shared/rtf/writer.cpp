@@ -100,17 +100,55 @@ qsizetype escapedCharacter(char16_t c, char* out)
     return last - out;
 }
 
+// The RTF being written: bytes go to a cursor in the buffer of a QByteArray that is grown ahead
+// of need and cut to what was written at the end. The many short pieces of a message (a group's
+// start, a tag, a "}") cost no call into the QByteArray each.
+class RtfOut
+{
+public:
+    explicit RtfOut(QByteArray& out) : m_out(out), m_used(out.size()) {}
+    ~RtfOut() { m_out.truncate(m_used); }
+    RtfOut(const RtfOut&) = delete;
+    RtfOut& operator=(const RtfOut&) = delete;
+
+    // A place for at least n more bytes; what is written there is taken with advance().
+    char* room(qsizetype n)
+    {
+        if (m_out.size() - m_used < n)
+            m_out.resize(std::max(m_used + n, m_out.size() + m_out.size() / 2));
+        return m_out.data() + m_used;
+    }
+    void advance(qsizetype n) { m_used += n; }
+    // The position after the last byte written, in a buffer that room() may have moved.
+    char* end() { return m_out.data() + m_used; }
+
+    RtfOut& operator+=(QByteArrayView bytes)
+    {
+        std::memcpy(room(bytes.size()), bytes.data(), size_t(bytes.size()));
+        m_used += bytes.size();
+        return *this;
+    }
+    RtfOut& operator+=(char c)
+    {
+        *room(1) = c;
+        ++m_used;
+        return *this;
+    }
+
+private:
+    QByteArray& m_out;
+    qsizetype m_used;
+};
+
 // Escapes text onto out (see escape()) up to the first "<" or "&" when stopAtMarkup, else whole;
-// gives the number of characters taken. Written straight into out's buffer, which holds the text
-// as it is and grows where escapes need more.
-qsizetype escapeInto(QByteArray& out, QStringView text, bool stopAtMarkup = false)
+// gives the number of characters taken. Room is made for the text as it is and grows where
+// escapes need more.
+qsizetype escapeInto(RtfOut& out, QStringView text, bool stopAtMarkup = false)
 {
     const char16_t* const begin = text.utf16();
     const char16_t* p = begin;
     const char16_t* const end = p + text.size();
-    const qsizetype start = out.size();
-    out.resize(start + text.size());
-    char* dst = out.data() + start;
+    char* dst = out.room(text.size());
     // Characters that end a plain run besides those to escape; a backslash stands for none.
     const char16_t markup1 = stopAtMarkup ? u'<' : u'\\';
     const char16_t markup2 = stopAtMarkup ? u'&' : u'\\';
@@ -135,14 +173,12 @@ qsizetype escapeInto(QByteArray& out, QStringView text, bool stopAtMarkup = fals
         char escaped[12];
         const qsizetype n = escapedCharacter(c, escaped);
         // Room for the escape, the rest of the text still fitting as it is.
-        const qsizetype at = dst - out.data();
-        if (at + n + (end - p) > out.size())
-            out.resize(at + n + (end - p) + out.size() / 2);
-        dst = out.data() + at;
+        out.advance(dst - out.end());
+        dst = out.room(n + (end - p));
         std::memcpy(dst, escaped, size_t(n));
         dst += n;
     }
-    out.resize(dst - out.data());
+    out.advance(dst - out.end());
     return p - begin;
 }
 
@@ -150,10 +186,12 @@ qsizetype escapeInto(QByteArray& out, QStringView text, bool stopAtMarkup = fals
 
 QByteArray escape(QStringView text)
 {
-    QByteArray out;
-    out.reserve(text.size() + 16);
-    escapeInto(out, text);
-    return out;
+    QByteArray bytes;
+    {
+        RtfOut out(bytes);
+        escapeInto(out, text);
+    }
+    return bytes;
 }
 
 namespace {
@@ -278,7 +316,7 @@ QString decodeReference(QStringView reference)
 class Encapsulator
 {
 public:
-    explicit Encapsulator(QByteArray& out) : m_out(out) {}
+    explicit Encapsulator(RtfOut& out) : m_out(out) {}
 
     void run(const QString& html)
     {
@@ -397,37 +435,40 @@ private:
         char start[24] = "{\\*\\htmltag";
         char* end = std::to_chars(start + 11, start + 22, parameter).ptr;
         *end++ = ' ';
-        m_out.append(start, end - start);
+        m_out += QByteArrayView(start, end - start);
         escapeInto(m_out, content);
         m_out += '}';
     }
 
-    QByteArray& m_out;
+    RtfOut& m_out;
 };
 
 } // namespace
 
 QByteArray itemToRtf(const QList<HeaderLine>& header, const QString& html)
 {
-    QByteArray out;
-    out.reserve(html.size() + html.size() / 4 + 1024);
-    out += "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl\r\n"
-           "{\\f0\\fswiss\\fcharset0 Arial;}\r\n"
-           "{\\f1\\fmodern\\fcharset0 Courier New;}}\r\n"
-           "{\\colortbl;\\red0\\green0\\blue0;}\r\n"
-           "\\uc1\\pard\\plain\\deftab360 \\f0\\fs20 ";
-    out += "\\htmlrtf ";
-    for (const HeaderLine& line : header) {
-        out += "{\\b ";
-        escapeInto(out, line.label);
-        out += "}\\tab ";
-        escapeInto(out, line.value);
-        out += "\\par\r\n";
+    QByteArray bytes;
+    bytes.reserve(html.size() + html.size() / 4 + 1024);
+    {
+        RtfOut out(bytes);
+        out += "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl\r\n"
+               "{\\f0\\fswiss\\fcharset0 Arial;}\r\n"
+               "{\\f1\\fmodern\\fcharset0 Courier New;}}\r\n"
+               "{\\colortbl;\\red0\\green0\\blue0;}\r\n"
+               "\\uc1\\pard\\plain\\deftab360 \\f0\\fs20 ";
+        out += "\\htmlrtf ";
+        for (const HeaderLine& line : header) {
+            out += "{\\b ";
+            escapeInto(out, line.label);
+            out += "}\\tab ";
+            escapeInto(out, line.value);
+            out += "\\par\r\n";
+        }
+        out += "\\par\r\n\\htmlrtf0 \r\n";
+        Encapsulator(out).run(html);
+        out += "}\r\n";
     }
-    out += "\\par\r\n\\htmlrtf0 \r\n";
-    Encapsulator(out).run(html);
-    out += "}\r\n";
-    return out;
+    return bytes;
 }
 
 } // namespace lorvo::rtf
