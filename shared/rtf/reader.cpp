@@ -566,9 +566,15 @@ private:
     void controlWord(QByteArrayView word, std::optional<int> parameter)
     {
         flushBytes();
+        // A tag of encapsulated HTML, most groups of a message: known without a lookup.
+        if (Group& g = group(); g.fresh && g.star && word == "htmltag") {
+            g.star = false;
+            htmlTagGroup();
+            return;
+        }
         const auto found = keywords().constFind(word);
         const Kw* kw = found == keywords().constEnd() ? nullptr : &*found;
-        if (group().fresh && startsGroup(word, kw))
+        if (group().fresh && startsGroup(kw))
             return;
         if (!kw) {
             if (word.startsWith("brdr"))
@@ -584,15 +590,11 @@ private:
 
     // The first control word of a group, which may name the group's destination; true when it
     // did. kw: the word's meaning, null for a word the reader does not know.
-    bool startsGroup(QByteArrayView word, const Kw* kw)
+    bool startsGroup(const Kw* kw)
     {
         Group& g = group();
         const bool star = g.star;
         g.star = false;
-        if (star && word == "htmltag") {
-            htmlTagGroup();
-            return true;
-        }
         if (!kw) {
             // An optional destination the reader does not know holds no text of the document.
             if (star)
