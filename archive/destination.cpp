@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <chrono>
 #include <filesystem>
 
 using namespace Qt::StringLiterals;
@@ -98,11 +99,20 @@ QString WorkingFolder::pathIn(const QString& destination)
 
 namespace {
 
+// The date of a copy file that holds no copy: any save stands after it. A date, not a mark in the
+// content: it is set and read without opening the file.
+const std::filesystem::file_time_type kNoCopy = std::filesystem::file_time_type::clock::from_sys(
+    std::chrono::sys_seconds{std::chrono::seconds{946'684'800}}); // 2000-01-01
+
+std::filesystem::path nativePath(const QString& path)
+{
+    return std::filesystem::path(path.toStdU16String());
+}
+
 bool rename(const QString& from, const QString& to)
 {
     std::error_code error;
-    std::filesystem::rename(std::filesystem::path(from.toStdU16String()),
-                            std::filesystem::path(to.toStdU16String()), error);
+    std::filesystem::rename(nativePath(from), nativePath(to), error);
     return !error;
 }
 
@@ -111,17 +121,24 @@ bool rename(const QString& from, const QString& to)
 QString WorkingFolder::copyFile()
 {
     const QString path = m_path + u"/.copy.rtf"_s;
-    // Its first byte is made a null rather than the file emptied: freeing its blocks and taking
-    // them anew for every article is what the single file avoids.
-    if (!LocalFileSystem::overwriteFirstByte(path, '\0') && m_fs.fileExists(path))
+    // Marked rather than emptied: freeing its blocks and taking them anew for every article is
+    // what the single file avoids.
+    std::error_code error;
+    std::filesystem::last_write_time(nativePath(path), kNoCopy, error);
+    if (error && m_fs.fileExists(path))
         ignoreErrors([&] { m_fs.deleteFile(path, true); });
     return path;
 }
 
 bool WorkingFolder::holdsCopy(const QString& path)
 {
-    const std::optional<char> first = LocalFileSystem::firstByte(path);
-    return first && *first != '\0';
+    std::error_code error;
+    const std::filesystem::path native = nativePath(path);
+    // A day's leeway for file systems that keep coarse dates.
+    if (std::filesystem::last_write_time(native, error) <= kNoCopy + std::chrono::hours(24) ||
+        error)
+        return false;
+    return std::filesystem::file_size(native, error) > 0 && !error;
 }
 
 void WorkingFolder::moveFilesBeside(const QString& name)

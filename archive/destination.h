@@ -55,10 +55,11 @@ public:
     /// written over in place, so that a run does not make and delete a file per article (on a
     /// disk that discards freed blocks, or a file system without a journal, that costs more than
     /// the conversion). What an earlier item left in it is marked as no copy (holdsCopy) until
-    /// the next is saved into it; a file that cannot be marked is deleted. Errors are ignored.
+    /// the next is saved into it: it is dated long ago, as no save leaves it. A file that cannot
+    /// be marked is deleted. Errors are ignored.
     QString copyFile();
-    /// Whether the file at path holds a copy: it has content, and copyFile's mark was written
-    /// over.
+    /// Whether the file at path holds a copy: it has content, and it was written since
+    /// copyFile marked it.
     static bool holdsCopy(const QString& path);
 
     /// Moves the files written beside the working file name.htm (the folder name_files, where

@@ -280,8 +280,8 @@ std::filesystem::path nativePath(const QString& path)
 
 } // namespace
 
-// The three below use a bare std::filebuf: no status calls (as QFile makes on opening and before
-// the first read) and no stream object to set up. Its read errors come as exceptions.
+// A bare std::filebuf: no status calls (as QFile makes on opening and before the first read) and
+// no stream object to set up. Its read errors come as exceptions.
 
 std::optional<QByteArray> LocalFileSystem::readWhole(const QString& path)
 {
@@ -304,32 +304,6 @@ std::optional<QByteArray> LocalFileSystem::readWhole(const QString& path)
     } catch (const std::ios_base::failure&) {
         return std::nullopt;
     }
-}
-
-std::optional<char> LocalFileSystem::firstByte(const QString& path)
-{
-    try {
-        std::filebuf file;
-        // Unbuffered: one byte is read, not a buffer's worth.
-        file.pubsetbuf(nullptr, 0);
-        if (!file.open(nativePath(path), std::ios::in | std::ios::binary))
-            return std::nullopt;
-        const auto byte = file.sgetc();
-        if (byte == std::filebuf::traits_type::eof())
-            return std::nullopt;
-        return std::filebuf::traits_type::to_char_type(byte);
-    } catch (const std::ios_base::failure&) {
-        return std::nullopt;
-    }
-}
-
-bool LocalFileSystem::overwriteFirstByte(const QString& path, char byte)
-{
-    std::filebuf file;
-    file.pubsetbuf(nullptr, 0);
-    // In and out: the file is neither created nor cut.
-    return file.open(nativePath(path), std::ios::in | std::ios::out | std::ios::binary) &&
-           file.sputc(byte) != std::filebuf::traits_type::eof() && file.close();
 }
 
 qsizetype LocalFileSystem::maxWritableNameBytes()

@@ -69,12 +69,6 @@ public:
     /// read often: fewer system calls than QFile, which asks for a file's status on opening and
     /// before the first read.
     static std::optional<QByteArray> readWhole(const QString& path);
-    /// The first byte of the file at path; none when it is empty or cannot be read. One byte is
-    /// read, in as few system calls.
-    static std::optional<char> firstByte(const QString& path);
-    /// Writes byte over the first byte of the file at path, which must exist; false when that
-    /// fails. Nothing else of the file changes.
-    static bool overwriteFirstByte(const QString& path, char byte);
 
     /// The longest file name, in bytes of the file system's encoding (QFile::encodeName), that a
     /// write can take: the temporary name it is written under is longer.

@@ -22,8 +22,9 @@ void TestItem::SaveAs(const QString& path, qint32 type)
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         throw lorvo::Error(lorvo::err::PathNotFound, path);
-    file.write(
-        lorvo::rtf::itemToRtf({{u"From:"_s, u"Helpdesk"_s}, {u"Subject:"_s, subject}}, html));
+    if (!emptySave)
+        file.write(
+            lorvo::rtf::itemToRtf({{u"From:"_s, u"Helpdesk"_s}, {u"Subject:"_s, subject}}, html));
     if (!file.commit())
         throw lorvo::Error(lorvo::err::PathFileAccess, path);
     saved.append(path);

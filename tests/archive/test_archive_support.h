@@ -19,6 +19,7 @@ public:
     QString html;
     bool failBody = false;
     bool failSave = false;
+    bool emptySave = false; // SaveAs leaves an empty file
     int bodyReads = 0;
     QStringList saved; // paths of SaveAs, in order
 

@@ -37,6 +37,7 @@ struct CountingFactory
 {
     int started = 0;
     int quits = 0;
+    int opened = 0;
     bool available = true;
     bool filesOnly = false;
 
@@ -58,6 +59,7 @@ struct CountingFactory
         void SetVisible(bool visible) override { m_inner->SetVisible(visible); }
         std::unique_ptr<WordDocument> Open(const QString& path) override
         {
+            ++m_owner.opened;
             auto document = m_inner->Open(path);
             if (m_owner.filesOnly)
                 return std::make_unique<FilesOnlyDocument>(std::move(document));
@@ -301,7 +303,7 @@ void ArchiveSupportTest::convertBodyFailures()
     item->failSave = true;
     QVERIFY(!conversion.convertBody(item, work, u"1"_s));
 
-    // A rich-text copy standing in the copy file, unmarked, is not taken for this item's.
+    // A rich-text copy written into the copy file before this save is not taken for its copy.
     {
         QFile f(item->saved.constFirst());
         QVERIFY(f.open(QIODevice::WriteOnly));
@@ -309,6 +311,12 @@ void ArchiveSupportTest::convertBodyFailures()
     }
     QVERIFY(!conversion.convertBody(item, work, u"2"_s));
     QVERIFY(!QFile::exists(work.path() + u"/2.htm"_s));
+    // Nor is an empty file: the word processor never sees either.
+    item->failSave = false;
+    item->emptySave = true;
+    QVERIFY(!conversion.convertBody(item, work, u"2"_s));
+    QCOMPARE(word.opened, 1);
+    item->emptySave = false;
 
     // The pictures cannot be put beside the pages: the caller hears of it.
     item->failSave = false;

@@ -128,7 +128,7 @@ private slots:
     // The file system.
     void fileSystemCreatesFoldersOneLevelAtATime();
     void fileSystemWritesWholeFiles();
-    void fileSystemReadsAndMarksFilesDirectly();
+    void fileSystemReadsWholeFiles();
     void fileSystemDeletesReadOnlyOnlyWithForce();
     void textFileAppearsOnlyWhenCommitted();
     void faultyFileSystemFailsBelowPrefix();
@@ -926,32 +926,19 @@ void TestShared::fileSystemWritesWholeFiles()
     }
 }
 
-void TestShared::fileSystemReadsAndMarksFilesDirectly()
+void TestShared::fileSystemReadsWholeFiles()
 {
     QTemporaryDir dir;
     const QString file = dir.filePath(u"copy.rtf"_s);
-    const QString missing = dir.filePath(u"missing.rtf"_s);
-    QVERIFY(!LocalFileSystem::readWhole(missing));
+    QVERIFY(!LocalFileSystem::readWhole(dir.filePath(u"missing.rtf"_s)));
     QVERIFY(!LocalFileSystem::readWhole(dir.path()));
-    QVERIFY(!LocalFileSystem::firstByte(missing));
-    QVERIFY(!LocalFileSystem::overwriteFirstByte(missing, '\0'));
-    QVERIFY(!QFile::exists(missing));
-
     LocalFileSystem().writeFile(file, {});
     QCOMPARE(LocalFileSystem::readWhole(file), QByteArray());
-    QVERIFY(!LocalFileSystem::firstByte(file));
-
     // Larger than one read: read in pieces, all of it.
     QByteArray bytes(200'000, 'a');
     bytes += "end";
     LocalFileSystem().writeFile(file, bytes);
     QCOMPARE(LocalFileSystem::readWhole(file), bytes);
-    QCOMPARE(LocalFileSystem::firstByte(file), 'a');
-    // Marked: the first byte alone changes.
-    QVERIFY(LocalFileSystem::overwriteFirstByte(file, '\0'));
-    bytes[0] = '\0';
-    QCOMPARE(LocalFileSystem::readWhole(file), bytes);
-    QCOMPARE(LocalFileSystem::firstByte(file), '\0');
 }
 
 void TestShared::fileSystemDeletesReadOnlyOnlyWithForce()
