@@ -19,9 +19,14 @@ namespace lorvo::archive {
 namespace {
 
 // The inside of the source's <body> (everything when it has none) and its <style> elements.
-// The body is a view into the source, or into rest when it had to be cut out of it.
+// The body is a view into the source, or into rest when it had to be cut out of it: filled in
+// place, never copied.
 struct HtmlParts
 {
+    HtmlParts() = default;
+    HtmlParts(const HtmlParts&) = delete;
+    HtmlParts& operator=(const HtmlParts&) = delete;
+
     QString styles;
     QStringView body;
     QString rest;
@@ -49,7 +54,7 @@ std::optional<std::pair<qsizetype, qsizetype>> bodyOpenTag(const QString& html)
     return std::nullopt;
 }
 
-HtmlParts splitHtml(const QString& html)
+void splitHtml(const QString& html, HtmlParts& parts)
 {
     static const QRegularExpression headPart(u"<head\\b[^>]*>.*?</head\\s*>"_s,
                                              QRegularExpression::CaseInsensitiveOption |
@@ -59,7 +64,6 @@ HtmlParts splitHtml(const QString& html)
                                               QRegularExpression::DotMatchesEverythingOption);
     static const QRegularExpression wrapper(u"</?(html|body)\\b[^>]*>"_s,
                                             QRegularExpression::CaseInsensitiveOption);
-    HtmlParts parts;
     QString head;
     if (const auto open = bodyOpenTag(html)) {
         const auto [start, after] = *open;
@@ -80,7 +84,6 @@ HtmlParts splitHtml(const QString& html)
     auto it = style.globalMatch(head);
     while (it.hasNext())
         parts.styles += it.next().captured() + kCrLf;
-    return parts;
 }
 
 QString extensionForMime(const QString& mime)
@@ -217,7 +220,8 @@ QString pictureFileName(int index, const QString& extension)
 
 QString filteredHtml(const rtf::Document& document, const QString& htmlPath)
 {
-    const HtmlParts parts = splitHtml(document.html);
+    HtmlParts parts;
+    splitHtml(document.html, parts);
     QString out;
     // Written once: the body is most of it.
     out.reserve(parts.body.size() + parts.styles.size() + 64 * document.header.size() + 256);
