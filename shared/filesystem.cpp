@@ -118,7 +118,8 @@ public:
             for (int k = 0; k < 6; ++k)
                 name += QChar(letters[QRandomGenerator::global()->bounded(62)]);
             m_temp.setFileName(name);
-            if (m_temp.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            // Made with the permissions it is to have, as far as the umask lets them through.
+            if (m_temp.open(QIODevice::WriteOnly | QIODevice::NewOnly, m_permissions))
                 return;
             if (QFileInfo::exists(name))
                 continue;
@@ -151,7 +152,10 @@ public:
             raiseForWrite(m_path, m_temp.error());
         if (modified.isValid())
             m_temp.setFileTime(modified, QFileDevice::FileModificationTime);
-        m_temp.setPermissions(m_permissions);
+        // Only where the umask took some away: a change of permissions is a journalled write of
+        // the file's inode, once per page.
+        if (modeBits(QFileInfo(m_temp.fileName())) != m_permissions)
+            m_temp.setPermissions(m_permissions);
         m_temp.close();
         std::error_code error;
         std::filesystem::rename(std::filesystem::path(m_temp.fileName().toStdU16String()),

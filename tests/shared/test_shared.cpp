@@ -894,6 +894,12 @@ void TestShared::fileSystemWritesWholeFiles()
     QCOMPARE(fs.readFile(file), QByteArray("short"));
     QVERIFY(!QFile::permissions(file).testFlag(QFileDevice::ReadOther));
     QVERIFY(QFile::permissions(file).testFlag(QFileDevice::WriteOwner));
+    // Also what a umask would take from a new file.
+    QFile::setPermissions(file, QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                    QFileDevice::ReadGroup | QFileDevice::WriteGroup |
+                                    QFileDevice::WriteOther);
+    fs.writeFile(file, "short");
+    QVERIFY(QFile::permissions(file).testFlags(QFileDevice::WriteGroup | QFileDevice::WriteOther));
     try {
         fs.writeFile(dir.filePath(u"none/page.htm"_s), "x");
         QFAIL("written into a missing folder");
