@@ -23,8 +23,9 @@
 //
 // Every run is a child process of its own (the generators, the floor) or MHonArc, so that its
 // peak memory is its own. Dirty pages are written back (sync) before each run and not timed. Each
-// run writes into a new folder; nothing is deleted until all runs of a size are done (on a file
-// system without a journal, files deleted in the last minutes slow every file made after them).
+// run writes into a new folder; nothing is deleted until all runs of a size are done (on ext4
+// without a journal, files deleted in the last 50 minutes slow every file made after them; a
+// disk run is only fair that long after another benchmark, or on a file system with a journal).
 
 #include "archive/collection.h"
 #include "archive/generators.h"
@@ -723,8 +724,8 @@ int benchmark(int n, Settings s)
     for (int round = 1; round <= s.rounds; ++round) {
         waitForQuiet(s.maxLoad, s.maxWait);
         // Every run writes into a folder of its own, and nothing is deleted before the last run:
-        // a file system without a journal (ext4 as on this machine) searches past the inodes
-        // deleted in the last minutes for every new file, which would slow whoever runs next.
+        // ext4 without a journal (as this machine's root) searches past the inodes deleted in the
+        // last 50 minutes for every new file, which would slow whoever runs next.
         const QString suffix = u"-"_s + QString::number(round);
         const QString flatDest = dir.filePath(u"web-flat"_s + suffix);
         const QString floorDest = dir.filePath(u"web-floor"_s + suffix);
