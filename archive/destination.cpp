@@ -134,9 +134,13 @@ bool WorkingFolder::holdsCopy(const QString& path)
 {
     std::error_code error;
     const std::filesystem::path native = nativePath(path);
-    // A day's leeway for file systems that keep coarse dates.
-    if (std::filesystem::last_write_time(native, error) <= kNoCopy + std::chrono::hours(24) ||
-        error)
+    const auto written = std::filesystem::last_write_time(native, error);
+    if (error)
+        return false;
+    // A day either side for file systems that keep coarse dates; a save on a clock that stands
+    // before 2000 is still a save.
+    const auto day = std::chrono::hours(24);
+    if (written > kNoCopy - day && written < kNoCopy + day)
         return false;
     return std::filesystem::file_size(native, error) > 0 && !error;
 }

@@ -27,6 +27,12 @@ void TestItem::SaveAs(const QString& path, qint32 type)
             lorvo::rtf::itemToRtf({{u"From:"_s, u"Helpdesk"_s}, {u"Subject:"_s, subject}}, html));
     if (!file.commit())
         throw lorvo::Error(lorvo::err::PathFileAccess, path);
+    if (savedAt.isValid()) {
+        QFile written(path);
+        if (!written.open(QIODevice::ReadWrite) ||
+            !written.setFileTime(savedAt, QFileDevice::FileModificationTime))
+            throw lorvo::Error(lorvo::err::PathFileAccess, path);
+    }
     saved.append(path);
 }
 

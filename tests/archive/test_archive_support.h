@@ -20,6 +20,7 @@ public:
     bool failBody = false;
     bool failSave = false;
     bool emptySave = false; // SaveAs leaves an empty file
+    QDateTime savedAt;      // the date SaveAs gives the file, when valid (a machine's clock)
     int bodyReads = 0;
     QStringList saved; // paths of SaveAs, in order
 

@@ -317,6 +317,13 @@ void ArchiveSupportTest::convertBodyFailures()
     QVERIFY(!conversion.convertBody(item, work, u"2"_s));
     QCOMPARE(word.opened, 1);
     item->emptySave = false;
+    // A save is told from the mark by its date, also on a clock that stands long before it;
+    // a date beside the mark's is taken for the mark.
+    item->savedAt = QDateTime(QDate(1990, 6, 1), QTime(12, 0), Qt::UTC);
+    QVERIFY(conversion.convertBody(item, work, u"2"_s));
+    item->savedAt = QDateTime(QDate(2000, 1, 1), QTime(12, 0), Qt::UTC);
+    QVERIFY(!conversion.convertBody(item, work, u"2"_s));
+    item->savedAt = {};
 
     // The pictures cannot be put beside the pages: the caller hears of it.
     item->failSave = false;
