@@ -179,10 +179,6 @@ void appendPageText(QString& out, QStringView text, bool sizes)
     out += text.mid(done);
 }
 
-} // namespace
-
-namespace {
-
 // The position right after the first occurrence of the first tag of the pair that the text holds,
 // or its start when it holds neither.
 qsizetype afterFirstTag(QStringView text, QLatin1StringView lowerTag, QLatin1StringView upperTag)

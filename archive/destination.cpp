@@ -104,15 +104,10 @@ namespace {
 const std::filesystem::file_time_type kNoCopy = std::filesystem::file_time_type::clock::from_sys(
     std::chrono::sys_seconds{std::chrono::seconds{946'684'800}}); // 2000-01-01
 
-std::filesystem::path nativePath(const QString& path)
-{
-    return std::filesystem::path(path.toStdU16String());
-}
-
 bool rename(const QString& from, const QString& to)
 {
     std::error_code error;
-    std::filesystem::rename(nativePath(from), nativePath(to), error);
+    std::filesystem::rename(stdPath(from), stdPath(to), error);
     return !error;
 }
 
@@ -124,7 +119,7 @@ QString WorkingFolder::copyFile()
     // Marked rather than emptied: freeing its blocks and taking them anew for every article is
     // what the single file avoids.
     std::error_code error;
-    std::filesystem::last_write_time(nativePath(path), kNoCopy, error);
+    std::filesystem::last_write_time(stdPath(path), kNoCopy, error);
     if (error && m_fs.fileExists(path))
         ignoreErrors([&] { m_fs.deleteFile(path, true); });
     return path;
@@ -133,7 +128,7 @@ QString WorkingFolder::copyFile()
 bool WorkingFolder::holdsCopy(const QString& path)
 {
     std::error_code error;
-    const std::filesystem::path native = nativePath(path);
+    const std::filesystem::path native = stdPath(path);
     const auto written = std::filesystem::last_write_time(native, error);
     if (error)
         return false;

@@ -158,8 +158,7 @@ public:
             m_temp.setPermissions(m_permissions);
         m_temp.close();
         std::error_code error;
-        std::filesystem::rename(std::filesystem::path(m_temp.fileName().toStdU16String()),
-                                std::filesystem::path(m_path.toStdU16String()), error);
+        std::filesystem::rename(stdPath(m_temp.fileName()), stdPath(m_path), error);
         if (error) {
             m_temp.remove();
             raiseForWrite(m_path, QFileDevice::RenameError);
@@ -275,23 +274,18 @@ std::unique_ptr<TextSink> LocalFileSystem::createTextFile(const QString& path)
     return std::make_unique<ReplacingSink>(path);
 }
 
-namespace {
-
-std::filesystem::path nativePath(const QString& path)
+std::filesystem::path stdPath(const QString& path)
 {
     return std::filesystem::path(path.toStdU16String());
 }
 
-} // namespace
-
 // A bare std::filebuf: no status calls (as QFile makes on opening and before the first read) and
 // no stream object to set up. Its read errors come as exceptions.
-
 std::optional<QByteArray> LocalFileSystem::readWhole(const QString& path)
 {
     try {
         std::filebuf file;
-        if (!file.open(nativePath(path), std::ios::in | std::ios::binary))
+        if (!file.open(stdPath(path), std::ios::in | std::ios::binary))
             return std::nullopt;
         QByteArray bytes;
         qsizetype size = 0;

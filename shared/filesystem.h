@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDateTime>
 #include <QString>
+#include <filesystem>
 #include <memory>
 #include <optional>
 
@@ -48,6 +49,9 @@ public:
     /// Sets the time a file was last modified.
     virtual void setModificationTime(const QString& path, const QDateTime& time) = 0;
 };
+
+/// A path as the standard library's file functions take it, in the file system's encoding.
+std::filesystem::path stdPath(const QString& path);
 
 // The real file system through Qt (QDir, QFile); writes go to a file beside the target that
 // replaces it when whole.
