@@ -928,22 +928,24 @@ private:
             return;
         }
         const QByteArrayView run = m_in.sliced(i, end - i);
-        if (m_bytes.isEmpty() && isHtmlText() && isAscii(run)) {
-            m_out += QLatin1StringView(run);
+        if (m_bytes.isEmpty() && toHtmlAsIs(run))
             return;
-        }
         if (!m_bytes.isEmpty() && m_bytesCodePage != charset.codePage)
             flushBytes();
         m_bytesCodePage = charset.codePage;
         m_bytes += run;
     }
 
-    // Whether text read now is text of the encapsulated HTML, most of a message: text in ASCII
-    // goes straight to it, as every code page read here keeps ASCII as it is.
-    bool isHtmlText()
+    // Puts bytes read now straight into the HTML when they are ASCII text of the encapsulated
+    // HTML, most of a message (every code page read here keeps ASCII as it is); false for other
+    // bytes, which take the decoder's road.
+    bool toHtmlAsIs(QByteArrayView bytes)
     {
         const Group& g = group();
-        return m_fromHtml && g.dest == Dest::Text && !g.htmlrtf;
+        if (!m_fromHtml || g.dest != Dest::Text || g.htmlrtf || !isAscii(bytes))
+            return false;
+        m_out += QLatin1StringView(bytes);
+        return true;
     }
 
     // One byte of text in the current font's code page.
@@ -1070,9 +1072,7 @@ private:
     {
         if (m_bytes.isEmpty())
             return;
-        if (isHtmlText() && isAscii(m_bytes))
-            m_out += QLatin1StringView(m_bytes);
-        else
+        if (!toHtmlAsIs(m_bytes))
             emitText(m_decoders.decode(m_bytesCodePage, m_bytes));
         m_bytes.clear();
     }
