@@ -95,13 +95,14 @@ struct ItemRef
 struct PendingArticle
 {
     cArticle article;
-    ItemRef item;         // its item, to read its body again when its page is written
-    qint32 folder = 0;    // the number of its attachment folder (n_files)
-    bool hasBody = false; // article.Body holds the converted body
-    bool keep = false;    // no page exists at its path, or overwriting is on
-    bool convert = false; // its body is to be converted and its attachments saved when its
-                          // page is written
-    QDateTime modified;   // the item's last modification, the page's file time
+    ItemRef item;           // its item, to read its body again when its page is written
+    qint32 folder = 0;      // the number of its attachment folder (n_files)
+    bool hasBody = false;   // article.Body holds the converted body
+    bool keep = false;      // no page exists at its path, or overwriting is on
+    bool convert = false;   // its body is to be converted and its attachments saved when its
+                            // page is written
+    QDateTime modified;     // the item's last modification, the page's file time
+    bool dateLater = false; // modified is read when the page is written
 };
 
 // The work both generators share around their passes: the start checks, the running number, one
@@ -283,7 +284,6 @@ public:
         p.item = ref;
         cArticle& a = p.article;
         ignoreErrors([&] { a.Subject = item->Subject().trimmed(); });
-        ignoreErrors([&] { p.modified = item->LastModificationTime(); });
         a.ProblemType = problemType;
         a.ProblemCategory = problemCategory;
         ignoreErrors([&] {
@@ -292,6 +292,11 @@ public:
             a.strWebPagePath = pageFilePath(destination, name);
         });
         ignoreErrors([&] { p.keep = options.overwrite == 1 || !pageExists(a.strWebPagePath); });
+        // The date lies behind the bodies in the item: an article whose page waits for a later
+        // pass takes it there, where its body is read anyway, rather than read the item twice.
+        p.dateLater = defer && p.keep;
+        if (!p.dateLater)
+            ignoreErrors([&] { p.modified = item->LastModificationTime(); });
         // A page that stays as it is keeps its body, its attachments and its pictures: nothing
         // is converted or saved for it, and its attachment folder is nobody else's.
         if (!p.keep)
@@ -356,6 +361,8 @@ public:
             } else if (!looked && mayHaveInlinePictures(loaded)) {
                 ignoreErrors([&] { found(); });
             }
+            if (p.dateLater)
+                ignoreErrors([&] { p.modified = found()->LastModificationTime(); });
             if (m_search)
                 body = loaded;
             return linkInlinePictures(m_rt, item, loaded, destination, p.folder, m_work->path());
@@ -366,7 +373,8 @@ public:
                 convertAndSave(p, found());
             // A page of this name (in any letter case) stays as it is when overwriting is off.
             if (options.overwrite == 1 || !pageExists(a.strWebPagePath)) {
-                // The page is as old as its article, not as the run.
+                // The page is as old as its article, not as the run (loadBody reads the date
+                // of an article that has none yet).
                 written = subWriteHTML(m_rt, a.strWebPagePath, a, 1, loadBody, p.modified);
                 m_pages.insert(pageKey(a.strWebPagePath));
             }

@@ -196,11 +196,11 @@ public:
 
     // Known without reading the item: a folder scan asks it of every item.
     QString EntryID() override { return itemEntryId(m_store->storeId(), m_id); }
-    QString MessageClass() override { return header().messageClass; }
-    QString Subject() override { return header().subject; }
+    QString MessageClass() override { return row(Store::ItemPart::Summary).messageClass; }
+    QString Subject() override { return row(Store::ItemPart::Summary).subject; }
     QString HTMLBody() override { return htmlBodyOf(record()); }
     QString Body() override { return record().body; }
-    QDateTime LastModificationTime() override { return header().modified; }
+    QDateTime LastModificationTime() override { return row(Store::ItemPart::Header).modified; }
     outlook::AttachmentsPtr Attachments() override
     {
         return std::make_shared<AttachmentsImpl>(m_store, m_store->attachments(m_id));
@@ -269,27 +269,23 @@ private:
         return u"<html><body>"_s + text + u"</body></html>"_s;
     }
 
-    // The bodies are read only when asked for: a scan of the folder reads subjects and fields.
-    const ItemRecord& header()
+    // Read as far as asked for: a scan of the folder reads subjects and fields, and the rest of
+    // the header lies behind the bodies.
+    const ItemRecord& row(Store::ItemPart part)
     {
-        if (m_record)
-            return *m_record;
-        if (!m_header)
-            m_header = m_store->itemHeader(m_id);
-        return *m_header;
+        if (!m_row || m_part < part) {
+            m_row = m_store->item(m_id, part);
+            m_part = part;
+        }
+        return *m_row;
     }
 
-    const ItemRecord& record()
-    {
-        if (!m_record)
-            m_record = m_store->item(m_id);
-        return *m_record;
-    }
+    const ItemRecord& record() { return row(Store::ItemPart::Whole); }
 
     std::shared_ptr<Store> m_store;
     qint64 m_id;
-    std::optional<ItemRecord> m_header;
-    std::optional<ItemRecord> m_record;
+    std::optional<ItemRecord> m_row;
+    Store::ItemPart m_part = Store::ItemPart::Summary;
 };
 
 // A snapshot of a folder's items. While it is held (a generator holds it for its run), the

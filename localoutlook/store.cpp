@@ -459,8 +459,8 @@ QList<qint64> Store::itemIds(qint64 folderId)
 
 namespace {
 
-// An item's row: the columns of its header first, then (withBodies) its three bodies.
-ItemRecord readItem(sql::Statement& s, qint64 id, bool withBodies)
+// An item's row: the columns of its header first, then its three bodies, as far as part asks.
+ItemRecord readItem(sql::Statement& s, qint64 id, Store::ItemPart part)
 {
     if (!s.next())
         throw lorvo::Error(errc::NotFound,
@@ -469,12 +469,14 @@ ItemRecord readItem(sql::Statement& s, qint64 id, bool withBodies)
     r.id = id;
     r.messageClass = s.text(0);
     r.subject = s.text(1);
-    r.recipients = s.text(2);
-    r.created = timeFromText(s.text(3));
-    r.modified = timeFromText(s.text(4));
-    r.source = s.text(5);
-    r.sourceKey = s.text(6);
-    if (withBodies) {
+    if (part != Store::ItemPart::Summary) {
+        r.recipients = s.text(2);
+        r.created = timeFromText(s.text(3));
+        r.modified = timeFromText(s.text(4));
+        r.source = s.text(5);
+        r.sourceKey = s.text(6);
+    }
+    if (part == Store::ItemPart::Whole) {
         r.htmlBody = s.text(7);
         r.body = s.text(8);
         r.rtfBody = s.blob(9);
@@ -485,18 +487,23 @@ ItemRecord readItem(sql::Statement& s, qint64 id, bool withBodies)
 
 } // namespace
 
-ItemRecord Store::item(qint64 id)
+ItemRecord Store::item(qint64 id, ItemPart part)
 {
-    auto& s = m_db.cached("SELECT message_class, subject, recipients, created, modified, source,"
-                          " source_key, html_body, body, rtf_body FROM items WHERE id = ?");
-    return readItem(s.bind(1, id), id, true);
-}
-
-ItemRecord Store::itemHeader(qint64 id)
-{
-    auto& s = m_db.cached("SELECT message_class, subject, recipients, created, modified, source,"
-                          " source_key FROM items WHERE id = ?");
-    return readItem(s.bind(1, id), id, false);
+    const char* sql = nullptr;
+    switch (part) {
+    case ItemPart::Summary:
+        sql = "SELECT message_class, subject FROM items WHERE id = ?";
+        break;
+    case ItemPart::Header:
+        sql = "SELECT message_class, subject, recipients, created, modified, source, source_key"
+              " FROM items WHERE id = ?";
+        break;
+    case ItemPart::Whole:
+        sql = "SELECT message_class, subject, recipients, created, modified, source, source_key,"
+              " html_body, body, rtf_body FROM items WHERE id = ?";
+        break;
+    }
+    return readItem(m_db.cached(sql).bind(1, id), id, part);
 }
 
 qint64 Store::addItem(qint64 folderId, const ItemRecord& r)

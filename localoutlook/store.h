@@ -101,10 +101,12 @@ public:
 
     // Items.
     QList<qint64> itemIds(qint64 folder);
-    ItemRecord item(qint64 id);
-    /// The item without its bodies (htmlBody, body and rtfBody left empty): what a list of
-    /// items reads of each.
-    ItemRecord itemHeader(qint64 id);
+    /// How much of an item's row a read takes. A row holds its bodies between its subject and
+    /// the rest of its header, so reading anything after them walks through the bodies.
+    enum class ItemPart { Summary, Header, Whole };
+    /// The item: its class and subject (Summary), its whole header (Header, bodies left empty),
+    /// or everything.
+    ItemRecord item(qint64 id, ItemPart part = ItemPart::Whole);
     qint64 addItem(qint64 folder, const ItemRecord& record);
     void updateItem(const ItemRecord& record);
     std::optional<FieldValue> findField(qint64 item, const QString& name);
