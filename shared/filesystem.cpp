@@ -1,6 +1,7 @@
 #include "shared/filesystem.h"
 
 #include "shared/error.h"
+#include "shared/platform.h"
 
 #include <QDir>
 #include <QDirIterator>
@@ -154,7 +155,7 @@ public:
             m_temp.setFileTime(modified, QFileDevice::FileModificationTime);
         // Only where the umask took some away: a change of permissions is a journalled write of
         // the file's inode, once per page.
-        if (modeBits(QFileInfo(m_temp.fileName())) != m_permissions)
+        if (!madeWithAll(m_temp.handle(), m_permissions))
             m_temp.setPermissions(m_permissions);
         m_temp.close();
         std::error_code error;

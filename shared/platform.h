@@ -3,6 +3,7 @@
 // What the programs ask of the operating system besides files, Outlook and the shell, and how a
 // program ends. This header holds the project's one platform #if.
 
+#include <QFileDevice>
 #include <QString>
 
 #if LORVO_PLATFORM_WINDOWS
@@ -15,8 +16,15 @@ inline bool standardErrorIsTerminal()
 {
     return _isatty(2) != 0;
 }
+/// Whether a file just made with the permissions asked for has exactly those (Windows has no
+/// umask).
+inline bool madeWithAll(int, QFileDevice::Permissions)
+{
+    return true;
+}
 } // namespace lorvo
 #else
+#include <sys/stat.h>
 #include <unistd.h>
 namespace lorvo {
 inline constexpr bool kWindows = false;
@@ -25,6 +33,19 @@ inline constexpr const char kExecutableSuffix[] = "";
 inline bool standardErrorIsTerminal()
 {
     return isatty(STDERR_FILENO) != 0;
+}
+/// Whether a file just made with the permissions asked for has exactly those: the umask or a
+/// folder's default access list may have taken some away. Asked of the open file, not its path.
+inline bool madeWithAll(int fd, QFileDevice::Permissions asked)
+{
+    struct stat status;
+    if (fstat(fd, &status) != 0)
+        return false;
+    // Owner, group and others: QFileDevice's bits 0x4000-0x1000, 0x40-0x10 and 0x4-0x1.
+    const auto mode = uint(status.st_mode);
+    const uint have = ((mode & 0700u) << 6) | ((mode & 070u) << 1) | (mode & 07u);
+    const uint want = uint(asked.toInt()) & 0x7077u;
+    return have == want;
 }
 } // namespace lorvo
 #endif
