@@ -254,8 +254,8 @@ struct CharsetEdit
 };
 
 // The meta tags of the page ("<meta\b[^>]*>", letter case ignored) whose charset declarations
-// change to windows-1252; none in text that is no valid UTF-16, where a regular expression
-// finds none.
+// change to windows-1252. A regular expression finds none in text that is no valid UTF-16: the
+// callers look at that.
 QList<CharsetEdit> charsetEdits(const QString& page)
 {
     QList<CharsetEdit> edits;
@@ -280,9 +280,6 @@ QList<CharsetEdit> charsetEdits(const QString& page)
             edits.append({at, close + 1, declared});
         at = close;
     }
-    // Looked at only now: a page has a declaration to change far less often than not.
-    if (!edits.isEmpty() && !isValidUtf16(page))
-        edits.clear();
     return edits;
 }
 
@@ -290,8 +287,9 @@ QList<CharsetEdit> charsetEdits(const QString& page)
 
 QString declareWindows1252(const QString& page)
 {
+    // Looked at only now: a page has a declaration to change far less often than not.
     const QList<CharsetEdit> edits = charsetEdits(page);
-    if (edits.isEmpty())
+    if (edits.isEmpty() || !isValidUtf16(page))
         return page;
     QString result;
     result.reserve(page.size() + 64);
@@ -309,13 +307,21 @@ QByteArray pageBytes(const QString& page)
 {
     QByteArray bytes;
     bytes.reserve(page.size() + 64);
+    const QList<CharsetEdit> edits = charsetEdits(page);
     qsizetype done = 0;
-    for (const CharsetEdit& edit : charsetEdits(page)) {
-        appendWindows1252(bytes, QStringView(page).mid(done, edit.start - done));
+    bool valid = true;
+    for (const CharsetEdit& edit : edits) {
+        valid &= appendWindows1252(bytes, QStringView(page).mid(done, edit.start - done));
         appendWindows1252(bytes, edit.tag);
         done = edit.end;
     }
-    appendWindows1252(bytes, QStringView(page).mid(done));
+    valid &= appendWindows1252(bytes, QStringView(page).mid(done));
+    // Learnt while encoding: a page that is no valid UTF-16 keeps its declarations. Rare, so the
+    // page is then encoded once more. (A declaration with a lone surrogate is never changed.)
+    if (!valid && !edits.isEmpty()) {
+        bytes.clear();
+        appendWindows1252(bytes, page);
+    }
     return bytes;
 }
 

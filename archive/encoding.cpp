@@ -19,8 +19,8 @@ namespace {
 // Encodes in one pass, appending to out: runs of ASCII are copied whole, another character
 // becomes its byte in the code page (byteOf, 0: none) or a reference. A surrogate without its
 // partner is referenced alone, as an encoder that cannot take it leaves it. Out is QByteArray
-// or, for text that stays text, QString.
-template <class Out, class ByteOf> void encodeInto(Out& out, QStringView text, ByteOf byteOf)
+// or, for text that stays text, QString. False when such a surrogate was met.
+template <class Out, class ByteOf> bool encodeInto(Out& out, QStringView text, ByteOf byteOf)
 {
     using Unit = std::remove_reference_t<decltype(*out.data())>;
     const char16_t* p = text.utf16();
@@ -34,6 +34,7 @@ template <class Out, class ByteOf> void encodeInto(Out& out, QStringView text, B
         out.resize(out.size() + more);
         dst = out.data() + at;
     };
+    bool valid = true;
     while (p < end) {
         const qsizetype ascii = asciiPrefix(QStringView(p, end));
         if constexpr (std::is_same_v<Unit, char>) {
@@ -49,6 +50,8 @@ template <class Out, class ByteOf> void encodeInto(Out& out, QStringView text, B
         char32_t code = c;
         if (QChar::isHighSurrogate(c) && p < end && QChar::isLowSurrogate(*p))
             code = QChar::surrogateToUcs4(c, *p++);
+        else if (QChar::isSurrogate(c))
+            valid = false;
         if constexpr (std::is_same_v<Out, QByteArray>) {
             if (const uchar b = code < 0x10000 ? byteOf(char16_t(code)) : 0) {
                 *dst++ = char(b);
@@ -65,15 +68,16 @@ template <class Out, class ByteOf> void encodeInto(Out& out, QStringView text, B
             *dst++ = Unit(char16_t(digits[k]));
     }
     out.resize(dst - out.data());
+    return valid;
 }
 
 const auto noByte = [](char16_t) { return uchar(0); };
 
 } // namespace
 
-void appendWindows1252(QByteArray& out, QStringView text)
+bool appendWindows1252(QByteArray& out, QStringView text)
 {
-    encodeInto(out, text, [](char16_t c) { return rtf::windows1252Byte(c); });
+    return encodeInto(out, text, [](char16_t c) { return rtf::windows1252Byte(c); });
 }
 
 QByteArray toWindows1252(const QString& html)

@@ -11,8 +11,9 @@ namespace lorvo::archive {
 
 /// The text in Windows-1252; characters outside the code page become "&#N;" references.
 QByteArray toWindows1252(const QString& html);
-/// toWindows1252, appended to out.
-void appendWindows1252(QByteArray& out, QStringView text);
+/// toWindows1252, appended to out. False when the text held a surrogate without its partner (no
+/// valid UTF-16).
+bool appendWindows1252(QByteArray& out, QStringView text);
 
 /// The text in 7-bit ASCII; every other character becomes a "&#N;" reference. For files whose
 /// reader may not know their code page.

@@ -278,4 +278,8 @@ void GeneratorsTest::declaredCharsetMatchesBytes()
     const QByteArray bytes = readAll(t.path(u"p.htm"_s));
     QVERIFY(bytes.contains("charset=windows-1252\">"));
     QVERIFY(bytes.contains("caf\xe9</body>"));
+    // A page that is no valid UTF-16 keeps its declaration.
+    a.Body = u"<meta charset=utf-8><body>"_s + QChar(0xDC00) + u"</body>"_s;
+    subWriteHTML(*t.rt, t.path(u"p.htm"_s), a, 1);
+    QVERIFY(readAll(t.path(u"p.htm"_s)).contains("charset=utf-8>"));
 }
