@@ -150,11 +150,11 @@ qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype f
     const auto candidate = [&](const char16_t* p) {
         return ((p[pair] | fold[0]) == w[0]) & ((p[pair + 1] | fold[1]) == w[1]);
     };
+    const char16_t* const data = text.utf16();
     for (qsizetype at = from; at <= last;) {
-        if (blocks && last - at >= kTextBlock && !anyInBlock(text.utf16() + at, candidate)) {
+        // A loop of its own, where the word's characters stay in registers.
+        while (blocks && last - at >= kTextBlock && !anyInBlock(data + at, candidate))
             at += kTextBlock;
-            continue;
-        }
         const qsizetype stop = std::min(last + 1, at + kTextBlock);
         for (; at < stop; ++at) {
             if (equalsCaseBlindAt(text, at, word))

@@ -42,7 +42,7 @@ template <class Unit, class Test> bool anyInBlock(const Unit* block, Test test)
 {
     quint16 any = 0;
     for (qsizetype k = 0; k < kTextBlock; ++k)
-        any |= test(block + k) ? 1 : 0;
+        any |= quint16(-quint16(test(block + k))); // all ones, as a vector comparison gives
     return any != 0;
 }
 
