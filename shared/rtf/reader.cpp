@@ -9,6 +9,7 @@
 #include <algorithm>
 #include <array>
 #include <climits>
+#include <cstring>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -111,18 +112,6 @@ enum class Kw : quint8 {
     Symbol
 };
 
-// Adds the words of a space-separated list; the views point into the literal.
-void addWords(QHash<QByteArrayView, Kw>& words, QByteArrayView list, Kw kw)
-{
-    while (!list.isEmpty()) {
-        qsizetype end = list.indexOf(' ');
-        if (end < 0)
-            end = list.size();
-        words.insert(list.first(end), kw);
-        list = list.sliced(std::min(end + 1, list.size()));
-    }
-}
-
 // The control words the reader knows, by meaning; an entry's words are separated by blanks.
 struct Keyword
 {
@@ -204,15 +193,72 @@ constexpr Keyword kKeywords[] = {
      Kw::Symbol},
 };
 
-const QHash<QByteArrayView, Kw>& keywords()
+bool sameBytes(QByteArrayView a, QByteArrayView b)
 {
-    static const QHash<QByteArrayView, Kw> words = [] {
-        QHash<QByteArrayView, Kw> w;
-        for (const Keyword& keyword : kKeywords)
-            addWords(w, keyword.words, keyword.kw);
-        return w;
-    }();
-    return words;
+    return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size())) == 0;
+}
+
+// The control words the reader knows, in a table of their own: a message has hundreds of short
+// words, each hashed and compared here in a few instructions, where a QHash takes its general
+// hash and an out-of-line comparison.
+class KeywordTable
+{
+public:
+    KeywordTable()
+    {
+        for (const Keyword& keyword : kKeywords) {
+            for (QByteArrayView list(keyword.words); !list.isEmpty();) {
+                const qsizetype end = list.contains(' ') ? list.indexOf(' ') : list.size();
+                add(list.first(end), keyword.kw);
+                list = list.sliced(std::min(end + 1, list.size()));
+            }
+        }
+    }
+
+    const Kw* find(QByteArrayView word) const
+    {
+        for (size_t i = slotOf(word);; i = (i + 1) % kSlots) {
+            const Slot& slot = m_slots[i];
+            if (slot.word.isEmpty())
+                return nullptr;
+            if (sameBytes(slot.word, word))
+                return &slot.kw;
+        }
+    }
+
+private:
+    // A power of two, a few times the number of words: short probe runs.
+    static constexpr size_t kSlots = 512;
+
+    struct Slot
+    {
+        QByteArrayView word; // into the literal; empty: a free slot
+        Kw kw{};
+    };
+
+    static size_t slotOf(QByteArrayView word)
+    {
+        quint32 h = 2166136261u; // FNV-1a
+        for (const char c : word)
+            h = (h ^ uchar(c)) * 16777619u;
+        return (h ^ (h >> 16)) % kSlots;
+    }
+
+    void add(QByteArrayView word, Kw kw)
+    {
+        size_t i = slotOf(word);
+        while (!m_slots[i].word.isEmpty())
+            i = (i + 1) % kSlots;
+        m_slots[i] = {word, kw};
+    }
+
+    std::array<Slot, kSlots> m_slots{};
+};
+
+const KeywordTable& keywords()
+{
+    static const KeywordTable table;
+    return table;
 }
 
 // Characters some control words stand for.
@@ -567,13 +613,12 @@ private:
     {
         flushBytes();
         // A tag of encapsulated HTML, most groups of a message: known without a lookup.
-        if (Group& g = group(); g.fresh && g.star && word == "htmltag") {
+        if (Group& g = group(); g.fresh && g.star && sameBytes(word, "htmltag")) {
             g.star = false;
             htmlTagGroup();
             return;
         }
-        const auto found = keywords().constFind(word);
-        const Kw* kw = found == keywords().constEnd() ? nullptr : &*found;
+        const Kw* kw = keywords().find(word);
         if (group().fresh && startsGroup(kw))
             return;
         if (!kw) {
