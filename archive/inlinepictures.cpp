@@ -65,11 +65,13 @@ bool mayHaveInlinePictures(const QString& body)
 QString linkInlinePictures(Runtime& rt, const outlook::ItemPtr& item, const QString& body,
                            const QString& destination, qint32 number, const QString& workingFolder)
 {
-    if (!item || !mayHaveInlinePictures(body))
+    if (!item)
         return body;
+    // The item's pictures first: most items have none, and asking is cheaper than searching the
+    // whole body.
     QHash<QString, outlook::AttachmentPtr> byId;
     ignoreErrors([&] { byId = attachmentsById(item); });
-    if (byId.isEmpty())
+    if (byId.isEmpty() || !mayHaveInlinePictures(body))
         return body;
 
     const QString n = QString::number(number);
