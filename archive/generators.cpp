@@ -292,11 +292,6 @@ public:
             a.strWebPagePath = pageFilePath(destination, name);
         });
         ignoreErrors([&] { p.keep = options.overwrite == 1 || !pageExists(a.strWebPagePath); });
-        // The date lies behind the bodies in the item: an article whose page waits for a later
-        // pass takes it there, where its body is read anyway, rather than read the item twice.
-        p.dateLater = defer && p.keep;
-        if (!p.dateLater)
-            ignoreErrors([&] { p.modified = item->LastModificationTime(); });
         // A page that stays as it is keeps its body, its attachments and its pictures: nothing
         // is converted or saved for it, and its attachment folder is nobody else's.
         if (!p.keep)
@@ -307,6 +302,11 @@ public:
             if (!defer)
                 convertAndSave(p, item);
         }
+        // The date lies behind the bodies in the item, so it is read where the whole item is
+        // read anyway: here after a conversion, else when the page is written (loadBody).
+        p.dateLater = p.convert || options.attachments != 1;
+        if (!p.dateLater)
+            ignoreErrors([&] { p.modified = item->LastModificationTime(); });
         return p;
     }
 

@@ -470,6 +470,20 @@ void GeneratorsTest::siteDates()
                              "        <lastmod>2024-03-01T08:00:00Z</lastmod>"_s));
     QVERIFY(sitemap.contains(u"<loc>https://kb.example.com/Undated.htm</loc>\n    </url>"_s));
 
+    // Both generators, with attachments and without: the time is read with the whole item,
+    // wherever the run reads that.
+    for (const bool outline : {false, true}) {
+        for (const int attachments : {0, 1}) {
+            Archive c(items);
+            c.host.opts.attachments = attachments;
+            c.host.categoryList = {{u"C"_s, true}};
+            c.host.typeList = {{u"T"_s, true}};
+            QVERIFY(outline ? c.outline() : c.flat());
+            QCOMPARE(modified(c, u"Old.htm"_s), march);
+            QCOMPARE(modified(c, u"New.htm"_s), may);
+        }
+    }
+
     // A page kept from an earlier run is not touched; the new ones get their times.
     Archive b(items);
     b.host.opts.overwrite = 0;
