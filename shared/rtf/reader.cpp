@@ -193,6 +193,7 @@ constexpr Keyword kKeywords[] = {
      Kw::Symbol},
 };
 
+// Inline: QByteArrayView's own comparison is a call, made for every control word read.
 bool sameBytes(QByteArrayView a, QByteArrayView b)
 {
     return a.size() == b.size() && std::memcmp(a.data(), b.data(), size_t(a.size())) == 0;
@@ -208,7 +209,9 @@ public:
     {
         for (const Keyword& keyword : kKeywords) {
             for (QByteArrayView list(keyword.words); !list.isEmpty();) {
-                const qsizetype end = list.contains(' ') ? list.indexOf(' ') : list.size();
+                qsizetype end = list.indexOf(' ');
+                if (end < 0)
+                    end = list.size();
                 add(list.first(end), keyword.kw);
                 list = list.sliced(std::min(end + 1, list.size()));
             }
