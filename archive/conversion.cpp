@@ -64,7 +64,7 @@ bool BodyConversion::fncConvertRTF2HTML(const QString& rtfPath, const QString& h
     if (startWordProcessor()) {
         ignoreErrors([&] { handedOver = m_rt.fs().fileExists(rtfPath); });
         if (handedOver)
-            convert(rtfPath, htmlPath, nullptr);
+            convert(open(rtfPath), htmlPath, nullptr);
     }
     ignoreErrors([&] { m_rt.fs().deleteFile(rtfPath, false); });
     return handedOver;
@@ -80,11 +80,38 @@ bool BodyConversion::startWordProcessor()
     return true;
 }
 
-void BodyConversion::convert(const QString& rtfPath, const QString& htmlPath,
-                             std::optional<QString>* text)
+std::unique_ptr<WordDocument> BodyConversion::open(const QString& rtfPath)
 {
     std::unique_ptr<WordDocument> document;
     ignoreErrors([&] { document = m_word->Open(rtfPath); });
+    return document;
+}
+
+std::unique_ptr<WordDocument> BodyConversion::openCopy(const std::optional<QByteArray>& copy,
+                                                       const QString& rtfPath, WorkingFolder& work)
+{
+    if (!copy)
+        return open(rtfPath);
+    std::unique_ptr<WordDocument> document;
+    bool filesOnly = false;
+    ignoreErrors([&] {
+        document = m_word->OpenData(*copy);
+        filesOnly = !document;
+    });
+    if (!filesOnly)
+        return document;
+    const QString path = work.copyFile();
+    bool written = false;
+    ignoreErrors([&] {
+        m_rt.fs().writeFile(path, *copy);
+        written = true;
+    });
+    return written ? open(path) : nullptr;
+}
+
+void BodyConversion::convert(std::unique_ptr<WordDocument> document, const QString& htmlPath,
+                             std::optional<QString>* text)
+{
     if (!document)
         return;
     if (text)
@@ -100,19 +127,24 @@ std::optional<QString> BodyConversion::convertBody(const outlook::ItemPtr& item,
 {
     FileSystem& fs = m_rt.fs();
     const QString htmlPath = work.path() + u'/' + workingNumber + u".htm"_s;
-    // The run's one file for the copies: what an earlier item left there never passes for this
-    // one's, and it stays for the next.
-    const QString rtfPath = work.copyFile();
-    m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
-    // Nothing was saved into it: no copy to convert.
-    if (!WorkingFolder::holdsCopy(rtfPath))
+    // The item's copy stays in memory where the item saves itself; the component writes it into
+    // the run's one file for the copies, where what an earlier item left never passes for this
+    // one's.
+    const std::optional<QByteArray> copy = m_safeItem.getSafeSaveItemData(item, outlook::olRTF);
+    QString rtfPath;
+    if (!copy) {
+        rtfPath = work.copyFile();
+        m_safeItem.getSafeSaveItem(item, rtfPath, outlook::olRTF);
+    }
+    // Nothing was saved: no copy to convert.
+    if (copy ? copy->isEmpty() : !WorkingFolder::holdsCopy(rtfPath))
         return std::nullopt;
     if (!startWordProcessor())
         return std::nullopt;
     // The built-in word processor gives the HTML's text; another saves the file, read then.
     std::optional<QString> text;
     bool saved = false;
-    convert(rtfPath, htmlPath, &text);
+    convert(openCopy(copy, rtfPath, work), htmlPath, &text);
     if (!text && fs.fileExists(htmlPath)) {
         saved = true;
         text = m_rt.files().fncReadTextFile(htmlPath);

@@ -51,7 +51,8 @@ public:
     static QString pathIn(const QString& destination);
     const QString& path() const { return m_path; }
 
-    /// The file an item is saved into as rich text for its conversion: one for the whole run,
+    /// The file an item's rich-text copy goes through where it cannot stay in memory (the safe
+    /// item component saves it, or the word processor opens files only): one for the whole run,
     /// written over in place, so that a run does not make and delete a file per article (on a
     /// disk that discards freed blocks, or a file system without a journal, that costs more than
     /// the conversion). What an earlier item left in it is marked as no copy (holdsCopy) until

@@ -253,4 +253,13 @@ void SafeItem::getSafeSaveItem(const outlook::ItemPtr& ouiMailItem, const QStrin
         ignoreErrors([&] { ouiMailItem->SaveAs(strPath, OLSaveTpe); });
 }
 
+std::optional<QByteArray> SafeItem::getSafeSaveItemData(const outlook::ItemPtr& ouiMailItem,
+                                                        qint32 OLSaveTpe)
+{
+    std::optional<QByteArray> bytes;
+    if (ouiMailItem && !fncSafeComponentReady())
+        ignoreErrors([&] { bytes = ouiMailItem->SaveAsData(OLSaveTpe); });
+    return bytes;
+}
+
 } // namespace lorvo::archive

@@ -7,8 +7,10 @@
 
 #include "shared/outlook.h"
 
+#include <QByteArray>
 #include <QString>
 #include <memory>
+#include <optional>
 
 namespace lorvo {
 class Runtime;
@@ -31,6 +33,11 @@ public:
     /// A failed save is not reported: the caller looks for the file.
     void getSafeSaveItem(const outlook::ItemPtr& ouiMailItem, const QString& strPath,
                          qint32 OLSaveTpe);
+    /// What getSafeSaveItem would write, where the item saves itself: its SaveAsData. None where
+    /// it has to be saved into a file: the component saves it (it writes files only), or the
+    /// item gave no bytes.
+    std::optional<QByteArray> getSafeSaveItemData(const outlook::ItemPtr& ouiMailItem,
+                                                  qint32 OLSaveTpe);
 
     /// Whether the component may be used. The first call loads the library and keys its utility
     /// object, retrying once after subRegisterSafeComponent; a failure sticks for the program's

@@ -188,16 +188,28 @@ public:
         const std::optional<QByteArray> bytes = LocalFileSystem::readWhole(path);
         if (!bytes)
             throw Error(err::FileNotFound, u"File not found: "_s + QDir::toNativeSeparators(path));
-        auto document = rtf::read(*bytes);
-        if (!document)
-            throw Error(err::InvalidCall, u"The document is no readable rich text: "_s +
-                                              QDir::toNativeSeparators(path));
-        return std::make_unique<BuiltinDocument>(std::move(*document));
+        return read(*bytes, QDir::toNativeSeparators(path));
+    }
+
+    std::unique_ptr<WordDocument> OpenData(const QByteArray& bytes) override
+    {
+        checkRunning();
+        return read(bytes, {});
     }
 
     void Quit() override { m_quit = true; }
 
 private:
+    // The document of a file's bytes; path names the file, where there is one.
+    static std::unique_ptr<WordDocument> read(const QByteArray& bytes, const QString& path)
+    {
+        auto document = rtf::read(bytes);
+        if (!document)
+            throw Error(err::InvalidCall,
+                        path.isEmpty() ? u"The document is no readable rich text."_s
+                                       : u"The document is no readable rich text: "_s + path);
+        return std::make_unique<BuiltinDocument>(std::move(*document));
+    }
     void checkRunning() const
     {
         if (m_quit)

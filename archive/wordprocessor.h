@@ -46,6 +46,10 @@ public:
     virtual void SetVisible(bool visible) = 0;
     /// Opens a document (Documents.Open); raises when the file cannot be read.
     virtual std::unique_ptr<WordDocument> Open(const QString& path) = 0;
+    /// Opens a document from the bytes of a file, as Open opens the file holding them; none
+    /// from a word processor that only opens files (the caller writes the file then). Raises
+    /// when the bytes are no readable document.
+    virtual std::unique_ptr<WordDocument> OpenData(const QByteArray& bytes) = 0;
     /// Ends the application; later calls fail.
     virtual void Quit() = 0;
 };

@@ -210,27 +210,28 @@ public:
         return m_store->findField(m_id, name);
     }
 
-    void SaveAs(const QString& path, qint32 type) override
+    void SaveAs(const QString& path, qint32 type) override { writeWhole(path, SaveAsData(type)); }
+
+    QByteArray SaveAsData(qint32 type) override
     {
         if (type != outlook::olTXT && type != outlook::olRTF)
             throw Error(errc::InvalidArgument,
                         u"The item cannot be saved in format %1: only text (0) and rich text (1)"
                         " are supported."_s.arg(type));
         const ItemRecord& r = record();
+        // An item with an RTF body of its own is saved as that body, as Outlook does.
+        if (type == outlook::olRTF && !r.rtfBody.isEmpty())
+            return r.rtfBody;
         QList<lorvo::rtf::HeaderLine> header{{u"Subject:"_s, oneLine(r.subject)}};
         for (const auto& [name, value] : m_store->fields(m_id))
             header.append({oneLine(name) + u':', oneLine(fieldText(value))});
-        if (type == outlook::olRTF) {
-            // An item with an RTF body of its own is saved as that body, as Outlook does.
-            writeWhole(path,
-                       r.rtfBody.isEmpty() ? lorvo::rtf::itemToRtf(header, htmlOf(r)) : r.rtfBody);
-            return;
-        }
+        if (type == outlook::olRTF)
+            return lorvo::rtf::itemToRtf(header, htmlOf(r));
         QString text;
         for (const lorvo::rtf::HeaderLine& line : header)
             text += line.label + u'\t' + line.value + u"\r\n"_s;
         text += u"\r\n"_s + crlfLines(r.body);
-        writeWhole(path, text.toUtf8());
+        return text.toUtf8();
     }
 
 private:

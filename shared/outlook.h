@@ -153,6 +153,8 @@ public:
     virtual AttachmentsPtr Attachments() = 0;
     /// Writes the item to a file in a SaveAsType format.
     virtual void SaveAs(const QString& path, qint32 type) = 0;
+    /// The bytes SaveAs writes in a SaveAsType format, without a file.
+    virtual QByteArray SaveAsData(qint32 type) = 0;
     /// The user-defined field of that name (name compared without regard to case), or none.
     virtual std::optional<QVariant> FindUserProperty(const QString& name) = 0;
 };

@@ -15,6 +15,16 @@ QString TestItem::HTMLBody()
     return html;
 }
 
+QByteArray TestItem::SaveAsData(qint32 type)
+{
+    if (failSave || filesOnly || type != outlook::olRTF)
+        throw lorvo::Error(lorvo::err::PathFileAccess, u"Save refused"_s);
+    saved.append(QString());
+    if (emptySave)
+        return {};
+    return lorvo::rtf::itemToRtf({{u"From:"_s, u"Helpdesk"_s}, {u"Subject:"_s, subject}}, html);
+}
+
 void TestItem::SaveAs(const QString& path, qint32 type)
 {
     if (failSave || type != outlook::olRTF)

@@ -10,8 +10,8 @@
 #include <QObject>
 #include <QStringList>
 
-// An item that answers from its fields and counts what it is asked; SaveAs writes the rich text
-// the local Outlook writes.
+// An item that answers from its fields and counts what it is asked; SaveAs and SaveAsData give
+// the rich text the local Outlook gives.
 class TestItem final : public outlook::Item
 {
 public:
@@ -22,7 +22,8 @@ public:
     bool emptySave = false; // SaveAs leaves an empty file
     QDateTime savedAt;      // the date SaveAs gives the file, when valid (a machine's clock)
     int bodyReads = 0;
-    QStringList saved; // paths of SaveAs, in order
+    bool filesOnly = false; // SaveAsData refuses, as an item that saves files only
+    QStringList saved;      // paths of SaveAs, in order; empty for SaveAsData
 
     QString EntryID() override { return QStringLiteral("test-item"); }
     QString MessageClass() override { return QStringLiteral("IPM.Post.HelpdeskKBArticle"); }
@@ -32,6 +33,7 @@ public:
     QDateTime LastModificationTime() override { return {}; }
     outlook::AttachmentsPtr Attachments() override { return nullptr; }
     void SaveAs(const QString& path, qint32 type) override;
+    QByteArray SaveAsData(qint32 type) override;
     std::optional<QVariant> FindUserProperty(const QString&) override { return std::nullopt; }
 };
 

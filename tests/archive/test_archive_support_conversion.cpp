@@ -32,7 +32,7 @@ private:
     std::unique_ptr<WordDocument> m_inner;
 };
 
-// The built-in word processor, counted; with filesOnly its documents only save files.
+// The built-in word processor, counted; with filesOnly it opens and saves files only, as Word.
 struct CountingFactory
 {
     int started = 0;
@@ -64,6 +64,13 @@ struct CountingFactory
             if (m_owner.filesOnly)
                 return std::make_unique<FilesOnlyDocument>(std::move(document));
             return document;
+        }
+        std::unique_ptr<WordDocument> OpenData(const QByteArray& bytes) override
+        {
+            if (m_owner.filesOnly)
+                return nullptr;
+            ++m_owner.opened;
+            return m_inner->OpenData(bytes);
         }
         void Quit() override
         {
@@ -160,20 +167,21 @@ void ArchiveSupportTest::convertBodyEndToEnd()
                             "<img src=\"1001_files/image001.gif\">"_s),
              qPrintable(*body));
     QVERIFY(body->contains(u"<body>"_s));
-    // Saved into the run's one copy file, which stays for the next article; the working HTML
-    // is gone, the picture is beside the pages, where the body links it.
-    QCOMPARE(item->saved.size(), 1);
-    QCOMPARE(QFileInfo(item->saved.constFirst()).absolutePath(), work.path());
-    QCOMPARE(QDir(work.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             QStringList{QFileInfo(item->saved.constFirst()).fileName()});
+    // Saved and converted in memory: no working file is left, the picture is beside the pages,
+    // where the body links it.
+    QCOMPARE(item->saved, QStringList{QString()});
+    const auto workingFiles = [](const WorkingFolder& w) {
+        return QDir(w.path()).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+    };
+    QCOMPARE(workingFiles(work), QStringList());
     QVERIFY(!QFile::exists(site + u"/1001.htm"_s));
     QCOMPARE(readAll(site + u"/1001_files/image001.gif"_s),
              QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
     QVERIFY(conversion.holdsWordProcessor());
     QCOMPARE(word.started, 1);
 
-    // A word processor that only saves files gives the same body and pictures, and leaves no
-    // working file but the copy either.
+    // A word processor that opens and saves files only gives the same body and pictures from
+    // the copy written into the run's copy file, and leaves no working file but that copy.
     const QString other = t.path(u"other"_s);
     QDir().mkpath(other);
     CountingFactory files;
@@ -181,12 +189,28 @@ void ArchiveSupportTest::convertBodyEndToEnd()
     BodyConversion fileRoad(*t.rt, safe, files.factory());
     WorkingFolder otherWork(t.fs, other);
     QCOMPARE(fileRoad.convertBody(item, otherWork, u"1001"_s), body);
-    QCOMPARE(QDir(otherWork.path())
-                 .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot)
-                 .size(),
-             1);
+    QCOMPARE(files.opened, 1);
+    const QStringList copies = workingFiles(otherWork);
+    QCOMPARE(copies.size(), 1);
+    QCOMPARE(readAll(otherWork.path() + u'/' + copies.constFirst()),
+             item->SaveAsData(outlook::olRTF));
     QCOMPARE(readAll(other + u"/1001_files/image001.gif"_s),
              QByteArray::fromBase64("R0lGODlhAQABAAAAACw="));
+    // A copy that cannot be written there is not converted: the copy before is not taken for it.
+    t.fs.failBelow(otherWork.path(), lorvo::err::PermissionDenied);
+    QVERIFY(!fileRoad.convertBody(item, otherWork, u"1002"_s));
+    QCOMPARE(files.opened, 1);
+
+    // So does an item that saves itself into files only, through that file.
+    const QString third = t.path(u"third"_s);
+    QDir().mkpath(third);
+    item->filesOnly = true;
+    item->saved.clear();
+    WorkingFolder thirdWork(t.fs, third);
+    QCOMPARE(conversion.convertBody(item, thirdWork, u"1001"_s), body);
+    QCOMPARE(item->saved.size(), 1);
+    QCOMPARE(QFileInfo(item->saved.constFirst()).absolutePath(), thirdWork.path());
+    QCOMPARE(workingFiles(thirdWork), QStringList{QFileInfo(item->saved.constFirst()).fileName()});
 }
 
 void ArchiveSupportTest::convertBodyKeepsAStandingPage()
@@ -234,8 +258,7 @@ void ArchiveSupportTest::convertBodyWithoutWordProcessor()
 
     QVERIFY(!conversion.convertBody(item, work, u"7"_s));
     QCOMPARE(item->saved.size(), 1);
-    // The rich-text copy is deleted all the same.
-    QVERIFY(QDir(work.path()).isEmpty());
+    QVERIFY(QDir(work.path()).isEmpty(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot));
     QVERIFY(!conversion.holdsWordProcessor());
 
     // An RTF file that is not there: nothing to convert, nothing made.
@@ -297,15 +320,27 @@ void ArchiveSupportTest::convertBodyFailures()
     BodyConversion conversion(*t.rt, safe, word.factory());
     WorkingFolder work(t.fs, site);
 
-    // The item cannot be saved: the article keeps its body, also where the working file of the
-    // conversion before, kept for reuse, holds another item's copy.
+    // The item cannot be saved, or saves nothing: the article keeps its body, and the word
+    // processor never sees a copy.
+    QVERIFY(conversion.convertBody(item, work, u"0"_s));
+    item->failSave = true;
+    QVERIFY(!conversion.convertBody(item, work, u"1"_s));
+    item->failSave = false;
+    item->emptySave = true;
+    QVERIFY(!conversion.convertBody(item, work, u"1"_s));
+    QCOMPARE(word.opened, 1);
+    item->emptySave = false;
+
+    // The same where the item saves itself into files only, also where the copy file, kept for
+    // reuse, holds the copy of the item before.
+    item->filesOnly = true;
     QVERIFY(conversion.convertBody(item, work, u"0"_s));
     item->failSave = true;
     QVERIFY(!conversion.convertBody(item, work, u"1"_s));
 
     // A rich-text copy written into the copy file before this save is not taken for its copy.
     {
-        QFile f(item->saved.constFirst());
+        QFile f(item->saved.constLast());
         QVERIFY(f.open(QIODevice::WriteOnly));
         f.write("{\\rtf1\\ansi\\fromhtml1 {\\*\\htmltag <p>}stale{\\*\\htmltag </p>}}");
     }
@@ -315,7 +350,7 @@ void ArchiveSupportTest::convertBodyFailures()
     item->failSave = false;
     item->emptySave = true;
     QVERIFY(!conversion.convertBody(item, work, u"2"_s));
-    QCOMPARE(word.opened, 1);
+    QCOMPARE(word.opened, 2);
     item->emptySave = false;
     // A save is told from the mark by its date, also on a clock that stands long before it;
     // a date beside the mark's is taken for the mark.

@@ -78,7 +78,12 @@ void ArchiveSupportTest::unreadableRtfGivesNothing()
     f.close();
     auto word = createBuiltinWordProcessor();
     QVERIFY_THROWS_EXCEPTION(lorvo::Error, word->Open(rtf));
+    QVERIFY_THROWS_EXCEPTION(lorvo::Error, word->OpenData(bytes));
     QVERIFY_THROWS_EXCEPTION(lorvo::Error, word->Open(dir.filePath(u"missing.rtf"_s)));
+    // Once quit, it opens nothing, not even a readable document.
+    QVERIFY(word->OpenData("{\\rtf1 text}"));
+    word->Quit();
+    QVERIFY_THROWS_EXCEPTION(lorvo::Error, word->OpenData("{\\rtf1 text}"));
 }
 
 void ArchiveSupportTest::filteredHtmlShapeAndPictures()

@@ -86,6 +86,12 @@ void ArchiveSupportTest::safeComponentAbsentReadsOutlookDirectly()
     QCOMPARE(safe.getSafeHTMLBody(item), item->html);
     QCOMPARE(item->saved, QStringList{rtf});
     QVERIFY(QFile::exists(rtf));
+    // The item saves itself in memory too, the same bytes; one that cannot gives none.
+    QFile saved(rtf);
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(safe.getSafeSaveItemData(item, outlook::olRTF), saved.readAll());
+    item->filesOnly = true;
+    QCOMPARE(safe.getSafeSaveItemData(item, outlook::olRTF), std::nullopt);
     QCOMPARE(safe.registrationAttempts(), 1);
     QCOMPARE(component.counters()[0], 0);
     QVERIFY(t.shell.ran.isEmpty());
@@ -106,6 +112,9 @@ void ArchiveSupportTest::safeComponentPresentWrapsEveryCall()
     QDir().mkpath(t.path(u"Images"_s));
     safe.getSafeSaveItem(item, rtf, outlook::olRTF);
     QVERIFY(QFile(rtf).size() > 0);
+    QCOMPARE(item->saved, QStringList{rtf});
+    // The component writes files only: nothing is saved in memory past it.
+    QCOMPARE(safe.getSafeSaveItemData(item, outlook::olRTF), std::nullopt);
     QCOMPARE(item->saved, QStringList{rtf});
 
     const auto [created, keyed, live, bodies, saves] = component.counters();

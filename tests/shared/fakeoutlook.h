@@ -79,6 +79,7 @@ public:
     QDateTime LastModificationTime() override { return {}; }
     outlook::AttachmentsPtr Attachments() override { return nullptr; }
     void SaveAs(const QString&, qint32) override {}
+    QByteArray SaveAsData(qint32) override { return {}; }
     std::optional<QVariant> FindUserProperty(const QString& name) override
     {
         for (const auto& [key, value] : fields) {
