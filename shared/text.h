@@ -6,6 +6,9 @@
 #include <QByteArrayView>
 #include <QString>
 #include <QStringView>
+#include <QtEndian>
+#include <bit>
+#include <cstring>
 
 namespace lorvo {
 
@@ -44,6 +47,23 @@ template <class Unit, class Test> bool anyInBlock(const Unit* block, Test test)
     for (qsizetype k = 0; k < kTextBlock; ++k)
         any |= quint16(-quint16(test(block + k))); // all ones, as a vector comparison gives
     return any != 0;
+}
+
+/// The first of the kTextBlock places from block on where test holds, or kTextBlock where it
+/// holds at none. The places are tested as anyInBlock tests them, into a byte each, and the bytes
+/// are looked at eight at a time, so that a run ending inside a block is not walked to its end.
+template <class Unit, class Test> qsizetype firstInBlock(const Unit* block, Test test)
+{
+    quint8 hits[kTextBlock];
+    for (qsizetype k = 0; k < kTextBlock; ++k)
+        hits[k] = quint8(-quint8(test(block + k)));
+    for (qsizetype k = 0; k < kTextBlock; k += 8) {
+        quint64 word;
+        std::memcpy(&word, hits + k, sizeof word);
+        if (word)
+            return k + std::countr_zero(qFromLittleEndian(word)) / 8;
+    }
+    return kTextBlock;
 }
 
 namespace detail {

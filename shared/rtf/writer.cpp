@@ -52,11 +52,11 @@ constexpr std::array<Ascii, 128> kAscii = [] {
     return kinds;
 }();
 
-// Whether a block holds a character that ends a run of plain text: one to escape, or markup1
-// or markup2.
-bool blockEndsRun(const char16_t* block, char16_t markup1, char16_t markup2)
+// Where in a block the first character is that ends a run of plain text: one to escape, or
+// markup1 or markup2; kTextBlock where none is.
+qsizetype runEndInBlock(const char16_t* block, char16_t markup1, char16_t markup2)
 {
-    return anyInBlock(block, [&](const char16_t* p) {
+    return firstInBlock(block, [&](const char16_t* p) {
         const char16_t c = *p;
         return (char16_t(c - 0x20) >= 0x5F) | (c == u'\\') | (c == u'{') | (c == u'}') |
                (c == markup1) | (c == markup2);
@@ -155,9 +155,12 @@ qsizetype escapeInto(RtfOut& out, QStringView text, bool stopAtMarkup = false)
     while (p < end) {
         // A run of characters that stand for themselves, copied at once.
         const char16_t* const run = p;
-        while (end - p >= kTextBlock && !blockEndsRun(p, markup1, markup2))
-            p += kTextBlock;
-        while (p < end && *p < 0x80 &&
+        qsizetype inBlock = kTextBlock;
+        while (inBlock == kTextBlock && end - p >= kTextBlock) {
+            inBlock = runEndInBlock(p, markup1, markup2);
+            p += inBlock;
+        }
+        while (inBlock == kTextBlock && p < end && *p < 0x80 &&
                (kAscii[*p] == Ascii::Plain || (kAscii[*p] == Ascii::Markup && !stopAtMarkup)))
             ++p;
         dst = copyAscii(dst, QStringView(run, p));
