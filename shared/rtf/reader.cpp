@@ -941,24 +941,40 @@ private:
     // The run of plain text that starts at start; m_pos goes past it.
     void text(qsizetype start)
     {
-        // A table for the bytes after the last block: cheaper there than five comparisons.
-        static constexpr std::array<bool, 256> endsText = [] {
-            std::array<bool, 256> ends{};
+        // What ends a run, and bytes outside ASCII, which are only noted: a run known to be
+        // ASCII needs no pass of its own to be taken as it is.
+        const auto stops = [](const char* p) {
+            const char c = *p;
+            return (c == '{') | (c == '}') | (c == '\\') | (c == '\r') | (c == '\n') | (c < 0);
+        };
+        // A table for the bytes after the last block: cheaper there than six comparisons.
+        static constexpr std::array<bool, 256> stopsAt = [] {
+            std::array<bool, 256> table{};
+            for (int b = 0x80; b < 0x100; ++b)
+                table[b] = true;
             for (const char c : {'{', '}', '\\', '\r', '\n'})
-                ends[uchar(c)] = true;
-            return ends;
+                table[uchar(c)] = true;
+            return table;
         }();
         const char* const data = m_in.data();
+        const qsizetype size = m_in.size();
+        bool ascii = uchar(data[start]) < 0x80;
         qsizetype end = start + 1;
-        // Blocks without such a byte are passed over at once.
-        const auto ends = [](const char* p) {
-            const char c = *p;
-            return (c == '{') | (c == '}') | (c == '\\') | (c == '\r') | (c == '\n');
-        };
-        while (m_in.size() - end >= kTextBlock && !anyInBlock(data + end, ends))
-            end += kTextBlock;
-        while (end < m_in.size() && !endsText[uchar(data[end])])
+        for (;;) {
+            if (size - end >= kTextBlock) {
+                const qsizetype at = firstInBlock(data + end, stops);
+                end += at;
+                if (at == kTextBlock)
+                    continue;
+            } else {
+                while (end < size && !stopsAt[uchar(data[end])])
+                    ++end;
+            }
+            if (end == size || uchar(data[end]) < 0x80)
+                break;
+            ascii = false;
             ++end;
+        }
         m_pos = end;
         const Dest dest = group().dest;
         const bool letters =
@@ -976,7 +992,7 @@ private:
             return;
         }
         const QByteArrayView run = m_in.sliced(i, end - i);
-        if (m_bytes.isEmpty() && toHtmlAsIs(run))
+        if (m_bytes.isEmpty() && toHtmlAsIs(run, ascii))
             return;
         if (!m_bytes.isEmpty() && m_bytesCodePage != charset.codePage)
             flushBytes();
@@ -986,11 +1002,11 @@ private:
 
     // Puts bytes read now straight into the HTML when they are ASCII text of the encapsulated
     // HTML, most of a message (every code page read here keeps ASCII as it is); false for other
-    // bytes, which take the decoder's road.
-    bool toHtmlAsIs(QByteArrayView bytes)
+    // bytes, which take the decoder's road. ascii: whether the bytes are known to be ASCII.
+    bool toHtmlAsIs(QByteArrayView bytes, bool ascii)
     {
         const Group& g = group();
-        if (!m_fromHtml || g.dest != Dest::Text || g.htmlrtf || !isAscii(bytes))
+        if (!m_fromHtml || g.dest != Dest::Text || g.htmlrtf || !(ascii || isAscii(bytes)))
             return false;
         m_out += QLatin1StringView(bytes);
         return true;
@@ -1120,7 +1136,7 @@ private:
     {
         if (m_bytes.isEmpty())
             return;
-        if (!toHtmlAsIs(m_bytes))
+        if (!toHtmlAsIs(m_bytes, false))
             emitText(m_decoders.decode(m_bytesCodePage, m_bytes));
         m_bytes.clear();
     }
