@@ -67,6 +67,17 @@ void RtfTest::fontCharsetsDecideTheCodePage()
     // \cpg wins over \fcharset; an undeclared font reads in the document's code page.
     QCOMPARE(doc->html, u"<html><p>\u3053\u3093\u4F60\u597D\uC548\uB155\u4F60\u3042</p></html>"_s);
 
+    // Bytes outside ASCII written as they are read in the code page too: first in a run, after
+    // more than a block of ASCII, and in a short run.
+    const QByteArray ascii(40, 'a');
+    const QByteArray raw = "{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 {\\*\\htmltag <p>}\xc6" + ascii +
+                           "{\\*\\htmltag <p>}" + ascii + "\xc6{\\*\\htmltag <p>}ab\xc6}";
+    const auto cyrillic = lorvo::rtf::read(raw);
+    QVERIFY(cyrillic);
+    const QString letters = QString::fromLatin1(ascii);
+    QCOMPARE(cyrillic->html,
+             u"<p>\u0416"_s + letters + u"<p>"_s + letters + u"\u0416<p>ab\u0416"_s);
+
     // A Western message with Cyrillic and Greek fonts, native: the same rule, and a run of
     // bytes cut by a change of font does not join the next font's bytes.
     const QByteArray western =
