@@ -69,12 +69,11 @@ template <class Unit, class Test> qsizetype firstInBlock(const Unit* block, Test
 
 namespace detail {
 
-// Whether the kTextBlock units (unsigned, of one or two bytes) from block on are all below 0x80:
-// their words or'ed together, then tested once, which is cheaper than a test of each unit.
-template <class Unit> bool blockIsAscii(const Unit* block)
+// Whether none of the kTextBlock units from block on has a bit of high, a unit's bits repeated
+// over 64 bits: their words or'ed together, then tested once, which is cheaper than a test of
+// each unit.
+template <class Unit> bool blockLacksBits(const Unit* block, quint64 high)
 {
-    static_assert(sizeof(Unit) == 1 || sizeof(Unit) == 2);
-    constexpr quint64 high = sizeof(Unit) == 2 ? 0xFF80FF80FF80FF80u : 0x8080808080808080u;
     const char* const bytes = reinterpret_cast<const char*>(block);
     quint64 all = 0;
     for (qsizetype k = 0; k < kTextBlock * qsizetype(sizeof(Unit)); k += 8) {
@@ -83,6 +82,13 @@ template <class Unit> bool blockIsAscii(const Unit* block)
         all |= word;
     }
     return (all & high) == 0;
+}
+
+// Whether the kTextBlock units (of one or two bytes) from block on are all below 0x80.
+template <class Unit> bool blockIsAscii(const Unit* block)
+{
+    static_assert(sizeof(Unit) == 1 || sizeof(Unit) == 2);
+    return blockLacksBits(block, sizeof(Unit) == 2 ? 0xFF80FF80FF80FF80u : 0x8080808080808080u);
 }
 
 // The length of the leading run of units below 0x80 (text is mostly ASCII).
@@ -130,7 +136,8 @@ inline bool isValidUtf16(QStringView text)
     const char16_t* p = text.utf16();
     const char16_t* const end = p + text.size();
     for (; end - p >= kTextBlock; p += kTextBlock) {
-        if (anyInBlock(p, surrogate))
+        // Surrogates are at 0xD800 and above: most blocks have no character that high.
+        if (!detail::blockLacksBits(p, 0x8000800080008000u) && anyInBlock(p, surrogate))
             return text.isValidUtf16();
     }
     for (; p < end; ++p) {
