@@ -253,10 +253,11 @@ class TagName
 public:
     // The name that starts the tag: "<", an optional "/", blanks, then an ASCII letter and
     // letters and digits. None when the tag starts no such name, and for a tag that is no valid
-    // UTF-16, as a regular expression matches none there.
-    explicit TagName(QStringView tag)
+    // UTF-16, as a regular expression matches none there; inValidText: the tag lies in valid
+    // UTF-16 text, and so is valid itself.
+    TagName(QStringView tag, bool inValidText)
     {
-        if (!isValidUtf16(tag))
+        if (!inValidText && !isValidUtf16(tag))
             return;
         qsizetype j = 1;
         if (j < tag.size() && tag[j] == u'/')
@@ -323,6 +324,7 @@ public:
 
     void run(const QString& html)
     {
+        m_valid = isValidUtf16(html);
         const QStringView text(html);
         const qsizetype n = text.size();
         qsizetype i = 0;
@@ -362,7 +364,7 @@ private:
             return i;
         const qsizetype end = htmlTagEnd(text, i);
         const QStringView tag = text.mid(i, end - i);
-        const TagName tagName(tag);
+        const TagName tagName(tag, m_valid);
         const QStringView name = tagName.view();
         const bool endTag = tag.size() > 1 && tag[1] == u'/';
         qsizetype next = end;
@@ -444,6 +446,8 @@ private:
     }
 
     RtfOut& m_out;
+    // Whether the whole text is valid UTF-16: its tags need no test of their own then.
+    bool m_valid = true;
 };
 
 } // namespace
