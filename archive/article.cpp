@@ -151,30 +151,32 @@ void appendPageText(QString& out, QStringView text, bool sizes)
     };
     const char16_t* const data = text.utf16();
     const qsizetype n = text.size();
-    // Blocks without "&" or "." are passed over at once.
     const auto mark = [](const char16_t* p) { return (*p == u'&') | (*p == u'.'); };
-    for (qsizetype at = 0; at < n;) {
-        if (n - at >= kTextBlock && !anyInBlock(data + at, mark)) {
-            at += kTextBlock;
+    // The next "&" or "." from at on (n where none is), a block at a time.
+    const auto nextMark = [&](qsizetype at) {
+        for (; n - at >= kTextBlock; at += kTextBlock) {
+            if (const qsizetype k = firstInBlock(data + at, mark); k < kTextBlock)
+                return at + k;
+        }
+        while (at < n && !mark(data + at))
+            ++at;
+        return at;
+    };
+    for (qsizetype at = nextMark(0); at < n; at = nextMark(at + 1)) {
+        if (at < done)
+            continue;
+        if (data[at] == u'&') {
+            if (text.mid(at, stray.size()) == stray)
+                take(at, at + stray.size(), {});
             continue;
         }
-        for (const qsizetype stop = std::min(n, at + kTextBlock); at < stop; ++at) {
-            if (at < done)
-                continue;
-            if (data[at] == u'&') {
-                if (text.mid(at, stray.size()) == stray)
-                    take(at, at + stray.size(), {});
-                continue;
-            }
-            // 12.0pt, 11.0pt, 10.0pt, 9.0pt
-            if (!sizes || data[at] != u'.' || text.mid(at, 4) != ".0pt"_L1)
-                continue;
-            if (at - 2 >= done && data[at - 2] == u'1' && data[at - 1] >= u'0' &&
-                data[at - 1] <= u'2')
-                take(at - 2, at + 4, "8.5pt"_L1);
-            else if (at - 1 >= done && data[at - 1] == u'9')
-                take(at - 1, at + 4, "8.5pt"_L1);
-        }
+        // 12.0pt, 11.0pt, 10.0pt, 9.0pt
+        if (!sizes || data[at] != u'.' || text.mid(at, 4) != ".0pt"_L1)
+            continue;
+        if (at - 2 >= done && data[at - 2] == u'1' && data[at - 1] >= u'0' && data[at - 1] <= u'2')
+            take(at - 2, at + 4, "8.5pt"_L1);
+        else if (at - 1 >= done && data[at - 1] == u'9')
+            take(at - 1, at + 4, "8.5pt"_L1);
     }
     out += text.mid(done);
 }
