@@ -151,16 +151,10 @@ void appendPageText(QString& out, QStringView text, bool sizes)
     };
     const char16_t* const data = text.utf16();
     const qsizetype n = text.size();
-    const auto mark = [](const char16_t* p) { return (*p == u'&') | (*p == u'.'); };
-    // The next "&" or "." from at on (n where none is), a block at a time.
-    const auto nextMark = [&](qsizetype at) {
-        for (; n - at >= kTextBlock; at += kTextBlock) {
-            if (const qsizetype k = firstInBlock(data + at, mark); k < kTextBlock)
-                return at + k;
-        }
-        while (at < n && !mark(data + at))
-            ++at;
-        return at;
+    // The next "&" or "." from at on (n where none is).
+    const auto nextMark = [&](qsizetype from) {
+        return nextWhere(data, n, from,
+                         [](const char16_t* p) { return (*p == u'&') | (*p == u'.'); });
     };
     for (qsizetype at = nextMark(0); at < n; at = nextMark(at + 1)) {
         if (at < done)
@@ -181,15 +175,59 @@ void appendPageText(QString& out, QStringView text, bool sizes)
     out += text.mid(done);
 }
 
-// The position right after the first occurrence of the first tag of the pair that the text holds,
-// or its start when it holds neither.
-qsizetype afterFirstTag(QStringView text, QLatin1StringView lowerTag, QLatin1StringView upperTag)
+// Where a page's pieces go into its body: after the first "<body>" (else after the first
+// "<BODY>"), after the first "</title>" (else "</TITLE>"), each at the start when there is none;
+// and every empty title ("<TITLE></TITLE>", which cannot overlap another). Found in one pass over
+// the body's "<".
+struct PagePlaces
 {
-    for (const QLatin1StringView tag : {lowerTag, upperTag}) {
-        if (const qsizetype at = text.indexOf(tag); at >= 0)
-            return at + tag.size();
+    qsizetype afterBody = 0;
+    qsizetype afterTitle = 0;
+    QList<qsizetype> emptyTitles;
+};
+
+PagePlaces pagePlaces(QStringView body)
+{
+    static constexpr QLatin1StringView emptyTitle = "<TITLE></TITLE>"_L1;
+    qsizetype firstOf[4] = {-1, -1, -1, -1};
+    static constexpr QLatin1StringView tags[4] = {"<body>"_L1, "<BODY>"_L1, "</title>"_L1,
+                                                  "</TITLE>"_L1};
+    PagePlaces places;
+    const auto first = [&](int k, qsizetype at) {
+        if (firstOf[k] < 0 && body.sliced(at).startsWith(tags[k]))
+            firstOf[k] = at;
+    };
+    const qsizetype n = body.size();
+    const auto nextTag = [&](qsizetype from) {
+        return nextWhere(body.utf16(), n, from, [](const char16_t* p) { return *p == u'<'; });
+    };
+    for (qsizetype at = nextTag(0); at + 1 < n; at = nextTag(at + 1)) {
+        switch (body[at + 1].unicode()) {
+        case u'b':
+            first(0, at);
+            break;
+        case u'B':
+            first(1, at);
+            break;
+        case u'/':
+            first(2, at);
+            first(3, at);
+            break;
+        case u'T':
+            if (body.sliced(at).startsWith(emptyTitle))
+                places.emptyTitles.append(at);
+            break;
+        default:
+            break;
+        }
     }
-    return 0;
+    const auto after = [&](int lower) {
+        const int k = firstOf[lower] >= 0 ? lower : lower + 1;
+        return firstOf[k] >= 0 ? firstOf[k] + tags[k].size() : 0;
+    };
+    places.afterBody = after(0);
+    places.afterTitle = after(2);
+    return places;
 }
 
 // A piece the page puts into the body: instead of the cut characters at the position.
@@ -214,10 +252,9 @@ QString buildArticlePage(cArticle& article)
     // multiply the header into a page of hundreds of megabytes), both at the start of a body
     // without such a tag, the header first. Neither the subject, escaped, nor the link make or
     // break a tag, so all is found in the body as it is.
-    QList<BodyEdit> edits{{afterFirstTag(body, "<body>"_L1, "<BODY>"_L1), 0, header},
-                          {afterFirstTag(body, "</title>"_L1, "</TITLE>"_L1), 0, link}};
-    for (qsizetype at = body.indexOf(emptyTitle); at >= 0;
-         at = body.indexOf(emptyTitle, at + emptyTitle.size()))
+    const PagePlaces places = pagePlaces(body);
+    QList<BodyEdit> edits{{places.afterBody, 0, header}, {places.afterTitle, 0, link}};
+    for (const qsizetype at : places.emptyTitles)
         edits.append({at, emptyTitle.size(), title});
     // In the order of the body; an insertion before a title at the same place.
     std::stable_sort(edits.begin(), edits.end(), [](const BodyEdit& a, const BodyEdit& b) {

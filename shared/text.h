@@ -67,6 +67,20 @@ template <class Unit, class Test> qsizetype firstInBlock(const Unit* block, Test
     return kTextBlock;
 }
 
+/// The first place from from on, among the size units from begin on, where test holds (test as
+/// for anyInBlock); size where it holds at none. Found a block at a time, the rest one by one.
+template <class Unit, class Test>
+qsizetype nextWhere(const Unit* begin, qsizetype size, qsizetype from, Test test)
+{
+    for (; size - from >= kTextBlock; from += kTextBlock) {
+        if (const qsizetype k = firstInBlock(begin + from, test); k < kTextBlock)
+            return from + k;
+    }
+    while (from < size && !test(begin + from))
+        ++from;
+    return from;
+}
+
 namespace detail {
 
 // Whether none of the kTextBlock units from block on has a bit of high, a unit's bits repeated
