@@ -368,7 +368,8 @@ public:
             const char c = m_in[m_pos++];
             switch (c) {
             case '{':
-                openGroup();
+                if (!plainTagGroup())
+                    openGroup();
                 continue;
             case '}':
                 if (closeGroup())
@@ -938,11 +939,10 @@ private:
         return true;
     }
 
-    // The run of plain text that starts at start; m_pos goes past it.
-    void text(qsizetype start)
+    // The end of the run of plain text from start on: the first "{", "}", "\\", CR or LF, or the
+    // end. Bytes outside ASCII do not end it; ascii is made false where one is in it.
+    qsizetype runEnd(qsizetype start, bool& ascii) const
     {
-        // What ends a run, and bytes outside ASCII, which are only noted: a run known to be
-        // ASCII needs no pass of its own to be taken as it is.
         const auto stops = [](const char* p) {
             const char c = *p;
             return (c == '{') | (c == '}') | (c == '\\') | (c == '\r') | (c == '\n') | (c < 0);
@@ -958,8 +958,7 @@ private:
         }();
         const char* const data = m_in.data();
         const qsizetype size = m_in.size();
-        bool ascii = uchar(data[start]) < 0x80;
-        qsizetype end = start + 1;
+        qsizetype end = start;
         for (;;) {
             if (size - end >= kTextBlock) {
                 const qsizetype at = firstInBlock(data + end, stops);
@@ -971,10 +970,55 @@ private:
                     ++end;
             }
             if (end == size || uchar(data[end]) < 0x80)
-                break;
+                return end;
             ascii = false;
             ++end;
         }
+    }
+
+    // {\*\htmltagN text} with text that is ASCII and holds no control, in encapsulated HTML after
+    // its first tag: most groups of a message, read here at once. It does what the group read
+    // piece by piece does there (opened, made a tag group, its text put into the HTML as it is,
+    // closed); true when it was one. Nothing is read when it was not.
+    bool plainTagGroup()
+    {
+        static constexpr QByteArrayView opening = "\\*\\htmltag";
+        // A tag seen means encapsulated HTML; groups nested deeper than kMaxDepth (which share
+        // the deepest) are read piece by piece.
+        if (!m_seenTag || m_stack.empty() || m_stack.size() >= kMaxDepth || !m_bytes.isEmpty())
+            return false;
+        // Its closing ends no picture or field: those belong to the groups around it.
+        if (group().dest != Dest::Text || charsetOf(group().font).symbols != Symbols::None)
+            return false;
+        if (!m_in.sliced(m_pos).startsWith(opening))
+            return false;
+        const qsizetype size = m_in.size();
+        qsizetype p = m_pos + opening.size();
+        if (p < size && isLetter(m_in[p]))
+            return false;
+        if (p < size && (m_in[p] == '-' || isDigit(m_in[p]))) {
+            if (m_in[p] == '-')
+                ++p;
+            while (p < size && isDigit(m_in[p]))
+                ++p;
+        }
+        if (p < size && m_in[p] == ' ')
+            ++p;
+        bool ascii = true;
+        const qsizetype end = runEnd(p, ascii);
+        if (end == size || m_in[end] != '}' || !ascii)
+            return false;
+        m_out += QLatin1StringView(m_in.sliced(p, end - p));
+        m_pos = end + 1;
+        m_ucSkip = 0;
+        return true;
+    }
+
+    // The run of plain text that starts at start; m_pos goes past it.
+    void text(qsizetype start)
+    {
+        bool ascii = uchar(m_in[start]) < 0x80;
+        const qsizetype end = runEnd(start + 1, ascii);
         m_pos = end;
         const Dest dest = group().dest;
         const bool letters =

@@ -48,6 +48,8 @@ private slots:
     void badInputGivesTheTextItRead();
     void deepNestingAndHugeNumbers();
     void writerReadsBack();
+    void tagGroupsInEveryPlace_data();
+    void tagGroupsInEveryPlace();
 };
 
 void RtfTest::fontCharsetsDecideTheCodePage()
@@ -352,6 +354,49 @@ void RtfTest::writerReadsBack()
             QCOMPARE(back->html, page);
         }
     }
+}
+
+void RtfTest::tagGroupsInEveryPlace_data()
+{
+    QTest::addColumn<QByteArray>("part");
+    QTest::addColumn<QString>("html");
+    // After the first tag, in a message of a Cyrillic code page with a Symbol font.
+    QTest::newRow("plain") << QByteArray("{\\*\\htmltag84 <b>}x") << u"<b>x"_s;
+    QTest::newRow("negative number, no blank") << QByteArray("{\\*\\htmltag-4<b>}") << u"<b>"_s;
+    QTest::newRow("empty") << QByteArray("{\\*\\htmltag}x") << u"x"_s;
+    QTest::newRow("another word") << QByteArray("{\\*\\htmltagx <b>}x") << u"x"_s;
+    QTest::newRow("byte outside ASCII")
+        << QByteArray("{\\*\\htmltag <i title=\xc6>}") << u"<i title=\u0416>"_s;
+    QTest::newRow("escapes") << QByteArray("{\\*\\htmltag <i title=\\{\\}\\'c6>}")
+                             << u"<i title={}\u0416>"_s;
+    QTest::newRow("line break") << QByteArray("{\\*\\htmltag <br\r\n>}") << u"<br>"_s;
+    QTest::newRow("on the RTF side")
+        << QByteArray("\\htmlrtf {\\*\\htmltag <b>}x\\htmlrtf0 y") << u"<b>y"_s;
+    QTest::newRow("Symbol font") << QByteArray("{\\f1 {\\*\\htmltag <b>}}") << u"<\u03B2>"_s;
+    QTest::newRow("skipped destination")
+        << QByteArray("{\\*\\unknownword {\\*\\htmltag <b>}x}y") << u"y"_s;
+    QTest::newRow("after a byte of the code page")
+        << QByteArray("\\'c6{\\*\\htmltag <b>}") << u"\u0416<b>"_s;
+    QTest::newRow("after a Unicode character without its fallback")
+        << QByteArray("\\u1046{\\*\\htmltag <b>}x") << u"\u0416<b>x"_s;
+    QTest::newRow("cut off") << QByteArray("{\\*\\htmltag <b>") << u"<b>"_s;
+    // Groups nested too deep share the deepest: there a tag group is none.
+    QTest::newRow("nested too deep")
+        << QByteArray(20000, '{') + "\\htmlrtf {\\*\\htmltag <b>}x" + QByteArray(20000, '}') + "y"
+        << u"y"_s;
+}
+
+void RtfTest::tagGroupsInEveryPlace()
+{
+    // Most tag groups are read at once, the rest piece by piece: both read the same.
+    QFETCH(QByteArray, part);
+    QFETCH(QString, html);
+    const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 {\\fonttbl{\\f0 Arial;}"
+                           "{\\f1\\fcharset2 Symbol;}}{\\*\\htmltag <p>}" +
+                           part + "}";
+    const auto doc = lorvo::rtf::read(rtf);
+    QVERIFY(doc && doc->fromHtml);
+    QCOMPARE(doc->html, u"<p>"_s + html);
 }
 
 QTEST_GUILESS_MAIN(RtfTest)
