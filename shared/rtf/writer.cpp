@@ -325,6 +325,7 @@ public:
     void run(const QString& html)
     {
         m_valid = isValidUtf16(html);
+        m_textEnd = QStringView(html).utf16() + html.size();
         const QStringView text(html);
         const qsizetype n = text.size();
         qsizetype i = 0;
@@ -441,13 +442,24 @@ private:
         char* end = std::to_chars(start + 11, start + 22, parameter).ptr;
         *end++ = ' ';
         m_out += QByteArrayView(start, end - start);
-        escapeInto(m_out, content);
+        // Most tags are shorter than a block and stand for themselves: seen so in one block read
+        // from the text, which goes on past them.
+        const char16_t* const at = content.utf16();
+        if (content.size() <= kTextBlock && m_textEnd - at >= kTextBlock &&
+            runEndInBlock(at, u'\\', u'\\') >= content.size()) {
+            copyAscii(m_out.room(content.size()), content);
+            m_out.advance(content.size());
+        } else {
+            escapeInto(m_out, content);
+        }
         m_out += '}';
     }
 
     RtfOut& m_out;
     // Whether the whole text is valid UTF-16: its tags need no test of their own then.
     bool m_valid = true;
+    // The end of the text, up to which a block may be read past a tag.
+    const char16_t* m_textEnd = nullptr;
 };
 
 } // namespace
