@@ -467,7 +467,7 @@ private:
 QByteArray itemToRtf(const QList<HeaderLine>& header, const QString& html)
 {
     QByteArray bytes;
-    bytes.reserve(html.size() + html.size() / 4 + 1024);
+    bytes.reserve(html.size() + html.size() / 2 + 1024);
     {
         RtfOut out(bytes);
         out += "{\\rtf1\\ansi\\ansicpg1252\\fromhtml1 \\deff0{\\fonttbl\r\n"
