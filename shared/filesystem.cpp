@@ -145,6 +145,13 @@ public:
         if (m_temp.write(bytes) != bytes.size())
             raiseForWrite(m_path, m_temp.error());
     }
+    // The whole content in one piece: past QFile, which would ask for the file's status before
+    // its first write and gather small pieces in its buffer, as write() needs.
+    void writeWhole(const QByteArray& bytes)
+    {
+        if (!writeAll(m_temp.handle(), bytes))
+            raiseForWrite(m_path, QFileDevice::WriteError);
+    }
     void commit() override { commit({}); }
     // Dated before it takes the target's place: no second opening of the file for that.
     void commit(const QDateTime& modified)
@@ -204,7 +211,7 @@ void LocalFileSystem::writeFile(const QString& path, const QByteArray& bytes,
                                 const QDateTime& modified)
 {
     ReplacingSink sink(path);
-    sink.write(bytes);
+    sink.writeWhole(bytes);
     sink.commit(modified);
 }
 

@@ -3,8 +3,10 @@
 // What the programs ask of the operating system besides files, Outlook and the shell, and how a
 // program ends. This header holds the project's one platform #if.
 
+#include <QByteArrayView>
 #include <QFileDevice>
 #include <QString>
+#include <algorithm>
 
 #if LORVO_PLATFORM_WINDOWS
 #include <io.h>
@@ -22,8 +24,21 @@ inline bool madeWithAll(int, QFileDevice::Permissions)
 {
     return true;
 }
+/// Writes all the bytes to the open file; false when it cannot.
+inline bool writeAll(int fd, QByteArrayView bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const int n = _write(fd, bytes.data() + done,
+                             unsigned(std::min<qsizetype>(bytes.size() - done, 1 << 30)));
+        if (n < 0)
+            return false;
+        done += n;
+    }
+    return true;
+}
 } // namespace lorvo
 #else
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 namespace lorvo {
@@ -46,6 +61,17 @@ inline bool madeWithAll(int fd, QFileDevice::Permissions asked)
     const uint have = ((mode & 0700u) << 6) | ((mode & 070u) << 1) | (mode & 07u);
     const uint want = uint(asked.toInt()) & 0x7077u;
     return have == want;
+}
+/// Writes all the bytes to the open file; false when it cannot.
+inline bool writeAll(int fd, QByteArrayView bytes)
+{
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.data() + done, size_t(bytes.size() - done));
+        if (n < 0 && errno != EINTR)
+            return false;
+        done += std::max<ssize_t>(n, 0);
+    }
+    return true;
 }
 } // namespace lorvo
 #endif
