@@ -376,6 +376,8 @@ public:
                     return finish();
                 continue;
             case '\\':
+                if (rtfOnlyBreak())
+                    break;
                 controlSequence();
                 // "\*" leaves the group open for the destination word that follows.
                 if (group().star)
@@ -974,6 +976,22 @@ private:
             ascii = false;
             ++end;
         }
+    }
+
+    // "\htmlrtf \par \htmlrtf0 ", the paragraph break of the RTF side alone that the writer puts
+    // after every block of encapsulated HTML, read at once where the backslash before it was:
+    // word by word, after the first tag, it ends with the RTF side's text off and nothing
+    // written. True when it was one; nothing is read when it was not.
+    bool rtfOnlyBreak()
+    {
+        static constexpr QByteArrayView words = "htmlrtf \\par \\htmlrtf0 ";
+        // After "\*" the first word would name the group's destination.
+        if (!m_seenTag || group().star || !m_in.sliced(m_pos).startsWith(words))
+            return false;
+        flushBytes();
+        group().htmlrtf = false;
+        m_pos += words.size();
+        return true;
     }
 
     // {\*\htmltagN text} with text that is ASCII and holds no control, in encapsulated HTML after

@@ -380,6 +380,12 @@ void RtfTest::tagGroupsInEveryPlace_data()
     QTest::newRow("after a Unicode character without its fallback")
         << QByteArray("\\u1046{\\*\\htmltag <b>}x") << u"\u0416<b>x"_s;
     QTest::newRow("cut off") << QByteArray("{\\*\\htmltag <b>") << u"<b>"_s;
+    // The writer's paragraph break of the RTF side alone, read at once where it can be.
+    QTest::newRow("RTF-side break") << QByteArray("a\\htmlrtf \\par \\htmlrtf0 b") << u"ab"_s;
+    QTest::newRow("RTF-side break after RTF-side bytes")
+        << QByteArray("\\htmlrtf \\'c6\\htmlrtf \\par \\htmlrtf0 y") << u"y"_s;
+    QTest::newRow("RTF-side break naming a destination")
+        << QByteArray("{\\*\\htmlrtf \\par \\htmlrtf0 x}y") << u"y"_s;
     // Groups nested too deep share the deepest: there a tag group is none.
     QTest::newRow("nested too deep")
         << QByteArray(20000, '{') + "\\htmlrtf {\\*\\htmltag <b>}x" + QByteArray(20000, '}') + "y"
@@ -388,7 +394,8 @@ void RtfTest::tagGroupsInEveryPlace_data()
 
 void RtfTest::tagGroupsInEveryPlace()
 {
-    // Most tag groups are read at once, the rest piece by piece: both read the same.
+    // Most tag groups and RTF-side breaks are read at once, the rest piece by piece: both read
+    // the same.
     QFETCH(QByteArray, part);
     QFETCH(QString, html);
     const QByteArray rtf = "{\\rtf1\\ansi\\ansicpg1251\\fromhtml1 {\\fonttbl{\\f0 Arial;}"
@@ -397,6 +404,14 @@ void RtfTest::tagGroupsInEveryPlace()
     const auto doc = lorvo::rtf::read(rtf);
     QVERIFY(doc && doc->fromHtml);
     QCOMPARE(doc->html, u"<p>"_s + html);
+
+    // Before the first tag, that break ends a paragraph of the header block.
+    const auto header =
+        lorvo::rtf::read("{\\rtf1\\ansi\\fromhtml1 \\htmlrtf From: a\\htmlrtf \\par "
+                         "\\htmlrtf0 \\htmlrtf Subject: b\\par \\htmlrtf0 "
+                         "{\\*\\htmltag <p>}}");
+    QVERIFY(header);
+    QCOMPARE(header->header, (QStringList{u"From: a"_s, u"Subject: b"_s}));
 }
 
 QTEST_GUILESS_MAIN(RtfTest)
