@@ -212,38 +212,85 @@ bool equals(QStringView text, QLatin1StringView word)
     return true;
 }
 
-// A tag-kind number for the htmltag control word. Readers ignore it; it follows Outlook's
-// habit of numbering the common tags and marking end tags with 8.
-int tagParameter(QStringView name, bool endTag)
+// What the writer knows of a tag by its name (in lower case): its kind among the common tags
+// that Outlook numbers (0 for any other), whether the end of it breaks the RTF side into a new
+// paragraph (a block; <br> breaks it as it is), and whether its content is raw text (<style>,
+// <script>, <title>). Found by the name's length first: most names are none of these.
+struct TagKind
 {
-    static constexpr QLatin1StringView known[] = {"html"_L1, "head"_L1, "body"_L1, "p"_L1,
-                                                  "&"_L1,    "div"_L1,  "br"_L1,   "span"_L1,
-                                                  "a"_L1,    "img"_L1};
     int kind = 0;
-    for (int k = 0; k < int(std::size(known)); ++k) {
-        if (equals(name, known[k])) {
-            kind = k + 1;
-            break;
-        }
+    bool block = false;
+    bool lineBreak = false;
+    bool raw = false;
+};
+
+TagKind tagKind(QStringView name)
+{
+    const auto is = [&](QLatin1StringView word) { return equals(name, word); };
+    switch (name.size()) {
+    case 1:
+        if (is("p"_L1))
+            return {4, true};
+        if (is("&"_L1))
+            return {5};
+        if (is("a"_L1))
+            return {9};
+        break;
+    case 2:
+        if (is("br"_L1))
+            return {7, false, true};
+        if (is("li"_L1) || is("tr"_L1) || (name[0] == u'h' && name[1] >= u'1' && name[1] <= u'6'))
+            return {0, true};
+        break;
+    case 3:
+        if (is("div"_L1))
+            return {6, true};
+        if (is("img"_L1))
+            return {10};
+        if (is("pre"_L1))
+            return {0, true};
+        break;
+    case 4:
+        if (is("html"_L1))
+            return {1};
+        if (is("head"_L1))
+            return {2};
+        if (is("body"_L1))
+            return {3};
+        if (is("span"_L1))
+            return {8};
+        break;
+    case 5:
+        if (is("table"_L1))
+            return {0, true};
+        if (is("style"_L1) || is("title"_L1))
+            return {0, false, false, true};
+        break;
+    case 6:
+        if (is("script"_L1))
+            return {0, false, false, true};
+        break;
+    case 10:
+        if (is("blockquote"_L1))
+            return {0, true};
+        break;
+    default:
+        break;
     }
-    return kind * 16 + (endTag ? 8 : 0) + (kind > 3 ? 4 : 0);
+    return {};
 }
 
-// Tags whose end breaks the RTF side into a new paragraph.
-bool breaksParagraph(QStringView name, bool endTag)
+// The htmltag control word's parameter for a tag of that kind. Readers ignore it; it follows
+// Outlook's habit of numbering the common tags and marking end tags with 8.
+int tagParameter(const TagKind& tag, bool endTag)
 {
-    static constexpr QLatin1StringView blocks[] = {
-        "p"_L1,  "div"_L1, "h1"_L1,    "h2"_L1,  "h3"_L1, "h4"_L1,        "h5"_L1,
-        "h6"_L1, "li"_L1,  "table"_L1, "pre"_L1, "tr"_L1, "blockquote"_L1};
-    if (equals(name, "br"_L1))
-        return true;
-    if (!endTag)
-        return false;
-    for (const QLatin1StringView block : blocks) {
-        if (equals(name, block))
-            return true;
-    }
-    return false;
+    return tag.kind * 16 + (endTag ? 8 : 0) + (tag.kind > 3 ? 4 : 0);
+}
+
+// Whether the tag breaks the RTF side into a new paragraph after it.
+bool breaksParagraph(const TagKind& tag, bool endTag)
+{
+    return tag.lineBreak || (endTag && tag.block);
 }
 
 // The name of a tag in lower case, without a copy: only names of up to 15 characters are kept,
@@ -370,9 +417,9 @@ private:
         const bool endTag = tag.size() > 1 && tag[1] == u'/';
         qsizetype next = end;
         QStringView content = tag;
+        const TagKind kind = tagKind(name);
         // Raw text elements keep their content inside the group: it is no text of the page.
-        if (!endTag &&
-            (equals(name, "style"_L1) || equals(name, "script"_L1) || equals(name, "title"_L1))) {
+        if (!endTag && kind.raw) {
             qsizetype close = html.indexOf(u"</"_s + name.toString(), end, Qt::CaseInsensitive);
             if (close < 0)
                 close = n;
@@ -380,8 +427,8 @@ private:
             content = text.mid(i, closeEnd - i);
             next = closeEnd;
         }
-        group(tagParameter(name, endTag), content);
-        if (breaksParagraph(name, endTag))
+        group(tagParameter(kind, endTag), content);
+        if (breaksParagraph(kind, endTag))
             m_out += "\\htmlrtf \\par \\htmlrtf0 ";
         return next;
     }
@@ -394,7 +441,7 @@ private:
         if (end < 0)
             return i;
         const QStringView reference = text.mid(i, end - i);
-        group(tagParameter(u"&", false), reference);
+        group(tagParameter(tagKind(u"&"), false), reference);
         const QString decoded = decodeReference(reference);
         if (!decoded.isEmpty()) {
             m_out += "\\htmlrtf ";

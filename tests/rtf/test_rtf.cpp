@@ -48,6 +48,8 @@ private slots:
     void badInputGivesTheTextItRead();
     void deepNestingAndHugeNumbers();
     void writerReadsBack();
+    void writerNumbersTags_data();
+    void writerNumbersTags();
     void tagGroupsInEveryPlace_data();
     void tagGroupsInEveryPlace();
 };
@@ -354,6 +356,49 @@ void RtfTest::writerReadsBack()
             QCOMPARE(back->html, page);
         }
     }
+}
+
+void RtfTest::writerNumbersTags_data()
+{
+    // Outlook's numbers for the common tags (16 per kind, 8 for an end tag, 4 past the first
+    // three kinds), and the RTF side's paragraph break after a block's end and any <br>.
+    QTest::addColumn<QString>("tag");
+    QTest::addColumn<QByteArray>("rtf");
+    const QByteArray br = "\\htmlrtf \\par \\htmlrtf0 ";
+    const QList<std::tuple<const char*, int, bool>> tags = {
+        {"html", 16, false}, {"head", 32, false},  {"body", 48, false}, {"p", 68, true},
+        {"div", 100, true},  {"span", 132, false}, {"a", 148, false},   {"img", 164, false},
+        {"li", 0, true},     {"tr", 0, true},      {"table", 0, true},  {"pre", 0, true},
+        {"h1", 0, true},     {"h6", 0, true},      {"h7", 0, false},    {"blockquote", 0, true},
+        {"b", 0, false},     {"spans", 0, false},  {"title", 0, false}};
+    for (const auto& [name, number, block] : tags) {
+        const QString start = u"<%1>"_s.arg(QLatin1StringView(name));
+        const QString end = u"</%1>"_s.arg(QLatin1StringView(name));
+        QTest::newRow(name) << start
+                            << "{\\*\\htmltag" + QByteArray::number(number) + " " +
+                                   start.toLatin1() + "}";
+        QTest::addRow("%s end", name) << end
+                                      << "{\\*\\htmltag" + QByteArray::number(number + 8) + " " +
+                                             end.toLatin1() + "}" + (block ? br : QByteArray());
+    }
+    // Raw text stays in the group of its start tag.
+    QTest::newRow("title's text") << u"<title>a<b>&amp;</TITLE>"_s
+                                  << QByteArray("{\\*\\htmltag0 <title>a<b>&amp;</TITLE>}");
+    QTest::newRow("script's text")
+        << u"<script>a<b</script>"_s << QByteArray("{\\*\\htmltag0 <script>a<b</script>}");
+    QTest::newRow("br") << u"<br>"_s << "{\\*\\htmltag116 <br>}" + br;
+    QTest::newRow("upper case") << u"<P ALIGN=left>"_s
+                                << QByteArray("{\\*\\htmltag68 <P ALIGN=left>}");
+    QTest::newRow("reference") << u"&lt;"_s
+                               << QByteArray("{\\*\\htmltag84 &lt;}\\htmlrtf <\\htmlrtf0 ");
+}
+
+void RtfTest::writerNumbersTags()
+{
+    QFETCH(QString, tag);
+    QFETCH(QByteArray, rtf);
+    const QByteArray written = lorvo::rtf::itemToRtf({}, tag);
+    QCOMPARE(written.mid(written.indexOf("\\htmlrtf0 \r\n") + 12).chopped(3), rtf);
 }
 
 void RtfTest::tagGroupsInEveryPlace_data()
