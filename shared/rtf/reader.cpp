@@ -10,6 +10,7 @@
 #include <array>
 #include <climits>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 using namespace Qt::StringLiterals;
@@ -354,6 +355,50 @@ QString hyperlinkOf(QStringView instruction)
     }
     return address;
 }
+
+// The text of encapsulated HTML being read out: characters go to a cursor in a QString that is
+// grown ahead of need and cut to what was written when it is taken, so that the many short pieces
+// of a message (a tag, a run of text, a line break) cost no call into the QString each.
+class HtmlOut
+{
+public:
+    void reserve(qsizetype n) { m_text.resize(std::max(m_text.size(), n)); }
+
+    HtmlOut& operator+=(QLatin1StringView text)
+    {
+        char16_t* const out = room(text.size());
+        const char* const in = text.data();
+        for (qsizetype k = 0; k < text.size(); ++k)
+            out[k] = uchar(in[k]);
+        m_used += text.size();
+        return *this;
+    }
+    HtmlOut& operator+=(QStringView text)
+    {
+        std::memcpy(room(text.size()), text.utf16(), size_t(text.size()) * sizeof(char16_t));
+        m_used += text.size();
+        return *this;
+    }
+
+    // What was written; nothing is left.
+    QString take()
+    {
+        m_text.resize(m_used);
+        m_used = 0;
+        return std::exchange(m_text, QString());
+    }
+
+private:
+    char16_t* room(qsizetype n)
+    {
+        if (m_text.size() - m_used < n)
+            m_text.resize(std::max(m_used + n, m_text.size() + m_text.size() / 2));
+        return reinterpret_cast<char16_t*>(m_text.data()) + m_used;
+    }
+
+    QString m_text;
+    qsizetype m_used = 0;
+};
 
 class RtfReader
 {
@@ -1290,11 +1335,11 @@ private:
         Document doc;
         doc.header = m_header;
         if (m_fromHtml && m_seenTag) {
-            doc.html = m_out;
+            doc.html = m_out.take();
             doc.fromHtml = true;
         } else if (m_fromHtml) {
             // Text only: each line a line of the page.
-            QString body = m_out.trimmed().toHtmlEscaped().replace(u'\'', "&#39;"_L1);
+            QString body = m_out.take().trimmed().toHtmlEscaped().replace(u'\'', "&#39;"_L1);
             body.replace(kCrLf, u"<br>\r\n"_s);
             doc.html = u"<html><head></head><body><p>"_s + body + u"</p></body></html>"_s;
         } else {
@@ -1333,7 +1378,7 @@ private:
     bool m_rowBordered = false;
 
     // Encapsulated HTML and the header block ahead of it.
-    QString m_out;
+    HtmlOut m_out;
     QStringList m_header;
     QString m_headerParagraph;
 
