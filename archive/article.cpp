@@ -298,26 +298,16 @@ struct CharsetEdit
 QList<CharsetEdit> charsetEdits(const QString& page)
 {
     QList<CharsetEdit> edits;
-    qsizetype at = indexOfCaseBlind(page, "<meta"_L1);
-    if (at < 0)
-        return edits;
     static const QRegularExpression charset(u"(charset\\s*=\\s*[\"']?)[A-Za-z0-9_.:-]+"_s,
                                             QRegularExpression::CaseInsensitiveOption);
-    const auto isWordCharacter = [](QChar c) {
-        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
-    };
-    for (; at >= 0; at = indexOfCaseBlind(page, "<meta"_L1, at + 1)) {
-        if (at + 5 < page.size() && isWordCharacter(page[at + 5]))
-            continue;
-        const qsizetype close = page.indexOf(u'>', at + 5);
-        if (close < 0)
-            break;
-        const QStringView tag = QStringView(page).mid(at, close + 1 - at);
-        QString declared = tag.toString();
+    for (auto tag = nextTagCaseBlind(page, "<meta"_L1); tag;
+         tag = nextTagCaseBlind(page, "<meta"_L1, tag->second)) {
+        const auto [start, end] = *tag;
+        const QStringView text = QStringView(page).sliced(start, end - start);
+        QString declared = text.toString();
         declared.replace(charset, u"\\1windows-1252"_s);
-        if (declared != tag)
-            edits.append({at, close + 1, declared});
-        at = close;
+        if (declared != text)
+            edits.append({start, end, declared});
     }
     return edits;
 }

@@ -164,6 +164,25 @@ qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype f
     return -1;
 }
 
+std::optional<std::pair<qsizetype, qsizetype>>
+nextTagCaseBlind(QStringView text, QLatin1StringView openTag, qsizetype from)
+{
+    const auto isWordCharacter = [](QChar c) {
+        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
+    };
+    for (qsizetype at = indexOfCaseBlind(text, openTag, from); at >= 0;
+         at = indexOfCaseBlind(text, openTag, at + 1)) {
+        const qsizetype after = at + openTag.size();
+        if (after < text.size() && isWordCharacter(text[after]))
+            continue;
+        const qsizetype close = text.indexOf(u'>', after);
+        if (close < 0)
+            return std::nullopt;
+        return std::pair{at, close + 1};
+    }
+    return std::nullopt;
+}
+
 qsizetype lastIndexOfCaseBlind(QStringView text, QLatin1StringView word)
 {
     for (qsizetype at = text.size() - word.size(); at >= 0; --at) {

@@ -6,6 +6,8 @@
 
 #include <QByteArray>
 #include <QString>
+#include <optional>
+#include <utility>
 
 namespace lorvo::archive {
 
@@ -33,6 +35,12 @@ qsizetype indexOfCaseBlind(QStringView text, QLatin1StringView word, qsizetype f
 
 /// The position of the last occurrence of an ASCII word in text, letter case ignored; -1: none.
 qsizetype lastIndexOfCaseBlind(QStringView text, QLatin1StringView word);
+
+/// The next tag that opens with openTag ("<meta", letter case ignored) from a position on, its
+/// name ending there as a regular expression's \b sees it, to its first ">": where it starts and
+/// the position after that ">". None when there is no such tag or no ">" after it.
+std::optional<std::pair<qsizetype, qsizetype>>
+nextTagCaseBlind(QStringView text, QLatin1StringView openTag, qsizetype from = 0);
 
 /// A relative address of a file in the archive (a page or "n_files/n_k.ext") for href='...':
 /// everything but unreserved characters and "/" is percent-encoded (UTF-8), so quotes, "#", "%",

@@ -38,20 +38,7 @@ std::optional<std::pair<qsizetype, qsizetype>> bodyOpenTag(const QString& html)
 {
     if (!isValidUtf16(html))
         return std::nullopt;
-    const auto isWordCharacter = [](QChar c) {
-        return c.unicode() < 0x80 && (c.isLetterOrNumber() || c == u'_');
-    };
-    for (qsizetype at = indexOfCaseBlind(html, "<body"_L1); at >= 0;
-         at = indexOfCaseBlind(html, "<body"_L1, at + 1)) {
-        const qsizetype after = at + 5;
-        if (after < html.size() && isWordCharacter(html[after]))
-            continue;
-        const qsizetype close = html.indexOf(u'>', after);
-        if (close < 0)
-            return std::nullopt;
-        return std::pair{at, close + 1};
-    }
-    return std::nullopt;
+    return nextTagCaseBlind(html, "<body"_L1);
 }
 
 void splitHtml(const QString& html, HtmlParts& parts)

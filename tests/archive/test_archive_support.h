@@ -50,6 +50,7 @@ private slots:
     void asciiHtmlReferencesEverythingElse();
     void htmlEscapeCoversQuotes();
     void caseBlindSearchAsQtFindsIt();
+    void tagSearchAsARegularExpressionFindsIt();
     void hrefEncodeKeepsTheLinkOnTheFile_data();
     void hrefEncodeKeepsTheLinkOnTheFile();
 

@@ -2,6 +2,7 @@
 #include "shared/text.h"
 #include "test_archive_support.h"
 
+#include <QRegularExpression>
 #include <QStringDecoder>
 #include <QStringEncoder>
 #include <QTest>
@@ -106,6 +107,30 @@ void ArchiveSupportTest::caseBlindSearchAsQtFindsIt()
                      text.lastIndexOf(word, -1, Qt::CaseInsensitive));
         }
     }
+}
+
+void ArchiveSupportTest::tagSearchAsARegularExpressionFindsIt()
+{
+    // The tag's name ends where a regular expression's \b says, and the tag at its first ">".
+    const QStringList pieces = {u"<meta"_s, u"<META"_s, u"<mEta"_s, u"<met"_s, u"_"_s,     u"1"_s,
+                                u"x"_s,     u">"_s,     u"-"_s,     u" "_s,    u"\u00e9"_s};
+    const QRegularExpression meta(u"<meta\\b[^>]*>"_s, QRegularExpression::CaseInsensitiveOption);
+    std::mt19937 random(34);
+    int tags = 0;
+    for (int round = 0; round < 3000; ++round) {
+        QString text;
+        for (int k = int(random() % (round % 2 ? 8 : 40)); k > 0; --k)
+            text += pieces.at(int(random() % pieces.size()));
+        const qsizetype from = qsizetype(random() % (text.size() + 1));
+        const auto found = nextTagCaseBlind(text, "<meta"_L1, from);
+        const QRegularExpressionMatch match = meta.match(text, from);
+        QCOMPARE(found.has_value(), match.hasMatch());
+        if (found) {
+            QCOMPARE(*found, std::pair(match.capturedStart(), match.capturedEnd()));
+            ++tags;
+        }
+    }
+    QVERIFY(tags > 300); // the tags were there to find
 }
 
 void ArchiveSupportTest::hrefEncodeKeepsTheLinkOnTheFile_data()
