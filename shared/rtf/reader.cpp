@@ -994,32 +994,14 @@ private:
             const char c = *p;
             return (c == '{') | (c == '}') | (c == '\\') | (c == '\r') | (c == '\n') | (c < 0);
         };
-        // A table for the bytes after the last block: cheaper there than six comparisons.
-        static constexpr std::array<bool, 256> stopsAt = [] {
-            std::array<bool, 256> table{};
-            for (int b = 0x80; b < 0x100; ++b)
-                table[b] = true;
-            for (const char c : {'{', '}', '\\', '\r', '\n'})
-                table[uchar(c)] = true;
-            return table;
-        }();
         const char* const data = m_in.data();
         const qsizetype size = m_in.size();
         qsizetype end = start;
-        for (;;) {
-            if (size - end >= kTextBlock) {
-                const qsizetype at = firstInBlock(data + end, stops);
-                end += at;
-                if (at == kTextBlock)
-                    continue;
-            } else {
-                while (end < size && !stopsAt[uchar(data[end])])
-                    ++end;
-            }
+        for (;; ++end) {
+            end = nextWhere(data, size, end, stops);
             if (end == size || uchar(data[end]) < 0x80)
                 return end;
             ascii = false;
-            ++end;
         }
     }
 
