@@ -354,20 +354,28 @@ QByteArray pageBytes(const QString& page)
     return bytes;
 }
 
-bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
-                  const std::function<QString()>& loadBody, const QDateTime& modified)
+std::optional<QByteArray> pageToWrite(Runtime& rt, const QString& path, cArticle& article,
+                                      int overwrite, const std::function<QString()>& loadBody)
 {
     rt.setStep(u"Checking for the file "_s + path);
     // A page that stays as it is needs no body: decide before anything is read.
     if (overwrite != 1 && rt.fs().fileExists(path))
-        return false;
+        return {};
     if (loadBody)
         article.Body = loadBody();
     rt.setStep(u"Building the page "_s + path);
-    const QByteArray bytes = pageBytes(buildArticlePage(article));
+    return pageBytes(buildArticlePage(article));
+}
+
+bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
+                  const std::function<QString()>& loadBody, const QDateTime& modified)
+{
+    const std::optional<QByteArray> bytes = pageToWrite(rt, path, article, overwrite, loadBody);
+    if (!bytes)
+        return false;
     rt.setStep(u"Writing file to "_s + path);
     // Written whole, so the old page is replaced only by a complete new one.
-    rt.fs().writeFile(path, bytes, modified);
+    rt.fs().writeFile(path, *bytes, modified);
     return true;
 }
 

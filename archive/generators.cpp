@@ -6,6 +6,7 @@
 #include "archive/destination.h"
 #include "archive/encoding.h"
 #include "archive/inlinepictures.h"
+#include "archive/pagewriter.h"
 #include "archive/safeitem.h"
 #include "archive/site.h"
 #include "archive/toc.h"
@@ -367,28 +368,57 @@ public:
                 body = loaded;
             return linkInlinePictures(m_rt, item, loaded, destination, p.folder, m_work->path());
         };
-        bool written = false;
+        std::optional<QByteArray> page;
         try {
             if (p.convert)
                 convertAndSave(p, found());
             // A page of this name (in any letter case) stays as it is when overwriting is off.
-            if (options.overwrite == 1 || !pageExists(a.strWebPagePath)) {
-                // The page is as old as its article, not as the run (loadBody reads the date
-                // of an article that has none yet).
-                written = subWriteHTML(m_rt, a.strWebPagePath, a, 1, loadBody, p.modified);
-                m_pages.insert(pageKey(a.strWebPagePath));
-            }
+            // The page is as old as its article, not as the run (loadBody reads the date of an
+            // article that has none yet).
+            if (options.overwrite == 1 || !pageExists(a.strWebPagePath))
+                page = pageToWrite(m_rt, a.strWebPagePath, a, 1, loadBody);
         } catch (const std::exception& e) {
-            m_leftOut.append({a.Subject, toError(e).description()});
+            leaveOut({a.Subject, toError(e).description()});
             a = cArticle{};
             return;
         }
-        m_published.add({fncGetFileName(a.strWebPagePath), a.Subject, a.ProblemCategory,
-                         a.ProblemType,
-                         written ? htmlText(body, m_published.textLimit()) : QString(), p.modified},
-                        written);
-        write(tocLine);
-        // The page is written: its text is no longer needed.
+        PublishedPage entry{fncGetFileName(a.strWebPagePath),
+                            a.Subject,
+                            a.ProblemCategory,
+                            a.ProblemType,
+                            QString(),
+                            p.modified};
+        const QByteArray line = toWindows1252(tocLine);
+        if (!page) {
+            m_writer.then([this, entry = std::move(entry), line] {
+                m_published.add(entry, false);
+                m_toc->write(line);
+            });
+            a = cArticle{};
+            return;
+        }
+        const QString key = pageKey(a.strWebPagePath);
+        m_writing.insert(key);
+        m_rt.setStep(u"Writing file to "_s + a.strWebPagePath);
+        // Written whole, so the old page is replaced only by a complete new one.
+        m_writer.write(a.strWebPagePath, *page, p.modified,
+                       [this, entry = std::move(entry), line, key,
+                        body = std::move(body)](std::exception_ptr failure) mutable {
+                           m_writing.remove(key);
+                           if (failure) {
+                               try {
+                                   std::rethrow_exception(failure);
+                               } catch (const std::exception& e) {
+                                   m_leftOut.append({entry.subject, toError(e).description()});
+                               }
+                               return;
+                           }
+                           m_pages.insert(key);
+                           entry.text = htmlText(body, m_published.textLimit());
+                           m_published.add(std::move(entry), true);
+                           m_toc->write(line);
+                       });
+        // The page is on its way: its text is no longer needed.
         a = cArticle{};
     }
 
@@ -399,11 +429,22 @@ public:
             write(searchPageLink());
     }
 
-    void write(const QString& markup) { m_toc->write(toWindows1252(markup)); }
+    // Named at the end of the run, in the order of the articles.
+    void leaveOut(LeftOutArticle article)
+    {
+        m_writer.then([this, article = std::move(article)] { m_leftOut.append(article); });
+    }
+
+    // In index.htm after the lines of the pages still being written.
+    void write(const QString& markup)
+    {
+        m_writer.then([this, bytes = toWindows1252(markup)] { m_toc->write(bytes); });
+    }
 
     // Makes index.htm visible as far as it is written.
     void commitToc()
     {
+        m_writer.finish();
         m_trap.step(900, u"Writing file to "_s + destination + u"/index.htm"_s);
         m_toc->commit();
         m_toc.reset();
@@ -412,6 +453,7 @@ public:
     // index.htm with nothing but its head, and the search page it links when asked for.
     void commitHeadOnly()
     {
+        m_writer.finish();
         writeSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         commitToc();
     }
@@ -420,6 +462,7 @@ public:
     // working folder removed, the articles left out named and, when asked for, index.htm opened.
     void finish()
     {
+        m_writer.finish();
         subExtractFilesFromResource(m_rt, destination, collapse);
         writeSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         m_s.conversion.quitWordProcessor();
@@ -456,7 +499,11 @@ private:
     // the pages are published from: a page differing only in case is the same page there.
     bool pageExists(const QString& path)
     {
-        return m_pages.contains(pageKey(path)) || m_rt.fs().fileExists(path);
+        const QString key = pageKey(path);
+        // A page on its way counts once its write has worked.
+        if (m_writing.contains(key))
+            m_writer.finish();
+        return m_pages.contains(key) || m_rt.fs().fileExists(path);
     }
 
     // With overwriting off, the pages that stand in the destination: their names, and the
@@ -489,6 +536,9 @@ private:
     bool m_search = false;
     std::optional<QUrl> m_sitemap;
     PublishedPages m_published;
+    QSet<QString> m_writing; // page names in lower case, on their way
+    // Last, so that its pages are written before the working folder and the lock go.
+    PageWriter m_writer{m_rt.fs()};
 };
 
 } // namespace

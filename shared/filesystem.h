@@ -35,7 +35,8 @@ public:
     /// Creates the last level of the path; its parent must exist (76 otherwise).
     virtual void createFolder(const QString& path) = 0;
     /// Replaces the file with exactly these bytes, whole or not at all; dated modified when that
-    /// is valid (as far as the file system lets it: the bytes count, the date does not).
+    /// is valid (as far as the file system lets it: the bytes count, the date does not). Called
+    /// from the page writer's thread too, while the caller's thread uses the other members.
     virtual void writeFile(const QString& path, const QByteArray& bytes,
                            const QDateTime& modified = {}) = 0;
     /// The whole content of a file.

@@ -65,6 +65,11 @@ private slots:
     void fileNameAfterLastSeparator_data();
     void fileNameAfterLastSeparator();
 
+    // test_archive_support_pagewriter.cpp
+    void pageWriterKeepsTheOrder();
+    void pageWriterHoldsFewPages();
+    void pageWriterWritesWhatIsQueuedWhenItGoes();
+
     // test_archive_support_safeitem.cpp
     void safeComponentAbsentReadsOutlookDirectly();
     void safeComponentPresentWrapsEveryCall();

@@ -79,10 +79,12 @@ private slots:
     // Robustness: hostile input, changes under a run, interrupted and concurrent runs.
     void longNamesFitTheFileSystem();
     void unwritablePageIsLeftOut();
+    void leftOutNamedInTheirOrder();
     void outlineMatchesTrimmedFields();
     void keptPagesKeepTheirAttachments();
     void itemDeletedDuringTheRun();
     void existingPageFoundWithoutRegardToCase();
+    void pagesOfTheRunCountOnceWritten();
     void destinationTooLongIsRefused();
     void dotNamesAndControlCharacters();
     void nullNamesStayWithTheirArticle();

@@ -120,6 +120,23 @@ void GeneratorsTest::unwritablePageIsLeftOut()
     }
 }
 
+void GeneratorsTest::leftOutNamedInTheirOrder()
+{
+    // A page that fails to be written and an article deleted before its page: named as the list
+    // would have shown them, whichever failure was known first.
+    Archive a({article(u"Good"_s), article(u"Bad"_s), article(u"Gone"_s), article(u"Other"_s)});
+    a.t.fs.failBelow(a.dest + u"/Bad.htm"_s, lorvo::err::PermissionDenied);
+    a.host.onEvents = [&](TestHost& h) {
+        if (h.yields == 4)
+            deleteItem(a, u"Gone"_s);
+    };
+    QVERIFY(a.flat());
+    QCOMPARE(a.pages(), (QStringList{u"Good.htm"_s, u"Other.htm"_s}));
+    QCOMPARE(a.host.leftOut.size(), 2);
+    QCOMPARE(a.host.leftOut.at(0).subject, u"Bad"_s);
+    QCOMPARE(a.host.leftOut.at(1).subject, u"Gone"_s);
+}
+
 void GeneratorsTest::outlineMatchesTrimmedFields()
 {
     // The lists show trimmed values; the articles are found under them.
@@ -206,6 +223,24 @@ void GeneratorsTest::existingPageFoundWithoutRegardToCase()
     QCOMPARE(a.pages(), (QStringList{u"Scanner.htm"_s, u"printer.htm"_s}));
     QVERIFY(!a.lists().contains(u"Printer"_s));
     QCOMPARE(a.bytes(u"printer.htm"_s), QByteArray("kept as it was"));
+}
+
+void GeneratorsTest::pagesOfTheRunCountOnceWritten()
+{
+    // With overwriting off, a page this run wrote stands like any other; one it failed to write
+    // does not. The later article looks while the earlier page may still be on its way.
+    for (bool firstFails : {false, true}) {
+        Archive a({article(u"PRINTER"_s, u"C"_s, u"T1"_s), article(u"printer"_s, u"C"_s, u"T2"_s)});
+        a.host.categoryList = only(u"C"_s);
+        a.host.typeList = {{u"T1"_s, true}, {u"T2"_s, true}};
+        a.host.opts.overwrite = 0;
+        if (firstFails)
+            a.t.fs.failBelow(a.dest + u"/PRINTER.htm"_s, lorvo::err::PermissionDenied);
+        QVERIFY(a.outline());
+        QCOMPARE(a.pages(), QStringList{firstFails ? u"printer.htm"_s : u"PRINTER.htm"_s});
+        QCOMPARE(a.host.leftOut.size(), firstFails ? 1 : 0);
+        QCOMPARE(a.lists().contains(u">printer</a>"_s), firstFails);
+    }
 }
 
 void GeneratorsTest::destinationTooLongIsRefused()
