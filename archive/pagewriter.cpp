@@ -9,6 +9,8 @@ namespace {
 // Enough to keep the disk busy while a body is converted; few enough that a run holds little.
 constexpr qsizetype kMaxQueuedPages = 16;
 constexpr qsizetype kMaxQueuedBytes = 8 << 20;
+// An idle writer is woken for a few pages at a time: each wake costs both threads.
+constexpr size_t kWakeBatch = 4;
 
 } // namespace
 
@@ -44,13 +46,16 @@ void PageWriter::write(const QString& path, const QByteArray& bytes, const QDate
     job->bytes = bytes;
     job->modified = modified;
     job->after = std::move(after);
+    bool wake = false;
     {
         const std::lock_guard lock(m_mutex);
         if (!m_thread.joinable())
             m_thread = std::thread([this] { run(); });
         m_toWrite.push_back(job);
+        wake = m_toWrite.size() >= kWakeBatch;
     }
-    m_changed.notify_all();
+    if (wake)
+        m_changed.notify_all();
     m_queue.push_back(std::move(job));
     m_queuedBytes += bytes.size();
     ++m_queuedPages;
@@ -87,7 +92,10 @@ void PageWriter::retire(bool wait)
             if (!job->written) {
                 if (!wait)
                     return;
+                m_waiting = true;
+                m_changed.notify_all();
                 m_changed.wait(lock, [&] { return job->written; });
+                m_waiting = false;
             }
         }
         wait = false;
@@ -108,7 +116,9 @@ void PageWriter::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] { return m_stop || !m_toWrite.empty(); });
+        m_changed.wait(lock, [&] {
+            return m_stop || (!m_toWrite.empty() && (m_waiting || m_toWrite.size() >= kWakeBatch));
+        });
         if (m_toWrite.empty())
             return;
         const std::shared_ptr<Job> job = m_toWrite.front();

@@ -58,7 +58,8 @@ private:
     std::condition_variable m_changed;
     std::deque<std::shared_ptr<Job>> m_toWrite;
     bool m_stop = false;
-    std::thread m_thread; // started with the first page
+    bool m_waiting = false; // the caller waits for a page
+    std::thread m_thread;   // started with the first page
 };
 
 } // namespace lorvo::archive
