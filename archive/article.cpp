@@ -354,8 +354,8 @@ QByteArray pageBytes(const QString& page)
     return bytes;
 }
 
-std::optional<QByteArray> pageToWrite(Runtime& rt, const QString& path, cArticle& article,
-                                      int overwrite, const std::function<QString()>& loadBody)
+std::optional<QString> pageToWrite(Runtime& rt, const QString& path, cArticle& article,
+                                   int overwrite, const std::function<QString()>& loadBody)
 {
     rt.setStep(u"Checking for the file "_s + path);
     // A page that stays as it is needs no body: decide before anything is read.
@@ -364,18 +364,18 @@ std::optional<QByteArray> pageToWrite(Runtime& rt, const QString& path, cArticle
     if (loadBody)
         article.Body = loadBody();
     rt.setStep(u"Building the page "_s + path);
-    return pageBytes(buildArticlePage(article));
+    return buildArticlePage(article);
 }
 
 bool subWriteHTML(Runtime& rt, const QString& path, cArticle& article, int overwrite,
                   const std::function<QString()>& loadBody, const QDateTime& modified)
 {
-    const std::optional<QByteArray> bytes = pageToWrite(rt, path, article, overwrite, loadBody);
-    if (!bytes)
+    const std::optional<QString> page = pageToWrite(rt, path, article, overwrite, loadBody);
+    if (!page)
         return false;
     rt.setStep(u"Writing file to "_s + path);
     // Written whole, so the old page is replaced only by a complete new one.
-    rt.fs().writeFile(path, *bytes, modified);
+    rt.fs().writeFile(path, pageBytes(*page), modified);
     return true;
 }
 

@@ -71,9 +71,10 @@ QString declareWindows1252(const QString& page);
 /// The page's bytes as they are written: declareWindows1252, then toWindows1252, in one pass.
 QByteArray pageBytes(const QString& page);
 
-/// The bytes of the page subWriteHTML writes, or none where it would leave the page as it is.
-std::optional<QByteArray> pageToWrite(Runtime& rt, const QString& path, cArticle& article,
-                                      int overwrite, const std::function<QString()>& loadBody = {});
+/// The text of the page subWriteHTML writes (as pageBytes), or none where it would leave the
+/// page as it is.
+std::optional<QString> pageToWrite(Runtime& rt, const QString& path, cArticle& article,
+                                   int overwrite, const std::function<QString()>& loadBody = {});
 
 /// subWriteHTML: writes the page at path unless a file exists there and overwrite is not 1.
 /// loadBody, when given, supplies Body just before the page is built (it is not called when the

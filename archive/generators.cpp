@@ -368,7 +368,7 @@ public:
                 body = loaded;
             return linkInlinePictures(m_rt, item, loaded, destination, p.folder, m_work->path());
         };
-        std::optional<QByteArray> page;
+        std::optional<QString> page;
         try {
             if (p.convert)
                 convertAndSave(p, found());
@@ -401,7 +401,7 @@ public:
         m_writing.insert(key);
         m_rt.setStep(u"Writing file to "_s + a.strWebPagePath);
         // Written whole, so the old page is replaced only by a complete new one.
-        m_writer.write(a.strWebPagePath, *page, p.modified,
+        m_writer.write(a.strWebPagePath, *page, pageBytes, p.modified,
                        [this, entry = std::move(entry), line, key,
                         body = std::move(body)](std::exception_ptr failure) mutable {
                            m_writing.remove(key);

@@ -17,7 +17,9 @@ constexpr size_t kWakeBatch = 4;
 struct PageWriter::Job
 {
     QString path;
-    QByteArray bytes;
+    QString text; // the writer's until written
+    Encode encode = nullptr;
+    qsizetype held = 0; // bytes of text
     QDateTime modified;
     AfterPage after;              // for a page
     std::function<void()> action; // for what only waits its turn
@@ -38,12 +40,14 @@ PageWriter::~PageWriter()
         m_thread.join();
 }
 
-void PageWriter::write(const QString& path, const QByteArray& bytes, const QDateTime& modified,
-                       AfterPage after)
+void PageWriter::write(const QString& path, const QString& text, Encode encode,
+                       const QDateTime& modified, AfterPage after)
 {
     auto job = std::make_shared<Job>();
     job->path = path;
-    job->bytes = bytes;
+    job->text = text;
+    job->encode = encode;
+    job->held = text.size() * qsizetype(sizeof(QChar));
     job->modified = modified;
     job->after = std::move(after);
     bool wake = false;
@@ -56,8 +60,8 @@ void PageWriter::write(const QString& path, const QByteArray& bytes, const QDate
     }
     if (wake)
         m_changed.notify_all();
+    m_queuedBytes += job->held;
     m_queue.push_back(std::move(job));
-    m_queuedBytes += bytes.size();
     ++m_queuedPages;
     retire(false);
     while (m_queuedPages > kMaxQueuedPages || m_queuedBytes > kMaxQueuedBytes)
@@ -102,9 +106,8 @@ void PageWriter::retire(bool wait)
         // Taken off before it runs: what follows a page runs once, whatever it raises.
         m_queue.pop_front();
         if (job->after) {
-            m_queuedBytes -= job->bytes.size();
+            m_queuedBytes -= job->held;
             --m_queuedPages;
-            job->bytes = {};
             job->after(job->failure);
         } else {
             job->action();
@@ -126,10 +129,11 @@ void PageWriter::run()
         lock.unlock();
         std::exception_ptr failure;
         try {
-            m_fs.writeFile(job->path, job->bytes, job->modified);
+            m_fs.writeFile(job->path, job->encode(job->text), job->modified);
         } catch (...) {
             failure = std::current_exception();
         }
+        job->text = QString();
         lock.lock();
         job->failure = failure;
         job->written = true;

@@ -1,8 +1,8 @@
 #pragma once
 
-// Pages written on a thread of their own, so that the disk works while the next body is read and
-// converted. What follows a page (its line in index.htm, its entry in the site's lists) runs on
-// the caller's thread, in the order it was asked for, once the page is written.
+// Pages encoded and written on a thread of their own, so that the disk works while the next body
+// is read and converted. What follows a page (its line in index.htm, its entry in the site's lists)
+// runs on the caller's thread, in the order it was asked for, once the page is written.
 
 #include <QByteArray>
 #include <QDateTime>
@@ -34,8 +34,12 @@ public:
     PageWriter(const PageWriter&) = delete;
     PageWriter& operator=(const PageWriter&) = delete;
 
-    /// Queues the page (FileSystem::writeFile); after runs once it is written or has failed.
-    void write(const QString& path, const QByteArray& bytes, const QDateTime& modified,
+    /// What makes a page's bytes of its text, on the writer's thread.
+    using Encode = QByteArray (*)(const QString& text);
+
+    /// Queues the page (FileSystem::writeFile of encode(text)); after runs once it is written or
+    /// has failed.
+    void write(const QString& path, const QString& text, Encode encode, const QDateTime& modified,
                AfterPage after);
     /// Runs action after everything queued before it: at once when nothing is.
     void then(std::function<void()> action);

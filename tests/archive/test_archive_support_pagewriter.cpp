@@ -16,6 +16,11 @@ using namespace lorvo::archive;
 
 namespace {
 
+QByteArray latin1(const QString& text)
+{
+    return text.toLatin1();
+}
+
 QByteArray readAll(const QString& path)
 {
     QFile f(path);
@@ -79,10 +84,10 @@ void ArchiveSupportTest::pageWriterKeepsTheOrder()
 
     PageWriter writer(fs);
     writer.then([&] { events.append(u"at once"_s); });
-    writer.write(dir.filePath(u"a.htm"_s), "A", date, page(u"a"_s));
-    writer.write(dir.filePath(u"b.htm"_s), "B", date, page(u"b"_s));
+    writer.write(dir.filePath(u"a.htm"_s), u"A"_s, latin1, date, page(u"a"_s));
+    writer.write(dir.filePath(u"b.htm"_s), u"B"_s, latin1, date, page(u"b"_s));
     writer.then([&] { events.append(u"after b"_s); });
-    writer.write(dir.filePath(u"c.htm"_s), "C", {}, page(u"c"_s));
+    writer.write(dir.filePath(u"c.htm"_s), u"C"_s, latin1, {}, page(u"c"_s));
     writer.then([&] { events.append(u"last"_s); });
     writer.finish();
     QVERIFY(!writer.busy());
@@ -104,7 +109,7 @@ void ArchiveSupportTest::pageWriterHoldsFewPages()
     int followed = 0;
     int mostWaiting = 0;
     for (int i = 1; i <= 60; ++i) {
-        writer.write(dir.filePath(QString::number(i) + u".htm"_s), "page", {},
+        writer.write(dir.filePath(QString::number(i) + u".htm"_s), u"page"_s, latin1, {},
                      [&](std::exception_ptr) { ++followed; });
         mostWaiting = std::max(mostWaiting, i - followed);
     }
@@ -125,7 +130,7 @@ void ArchiveSupportTest::pageWriterWritesWhatIsQueuedWhenItGoes()
     {
         PageWriter writer(fs);
         for (int i = 1; i <= 5; ++i)
-            writer.write(dir.filePath(QString::number(i) + u".htm"_s), "page", {},
+            writer.write(dir.filePath(QString::number(i) + u".htm"_s), u"page"_s, latin1, {},
                          [&](std::exception_ptr) { followed = true; });
         writer.then([&] { followed = true; });
     }
