@@ -96,14 +96,13 @@ struct ItemRef
 struct PendingArticle
 {
     cArticle article;
-    ItemRef item;           // its item, to read its body again when its page is written
-    qint32 folder = 0;      // the number of its attachment folder (n_files)
-    bool hasBody = false;   // article.Body holds the converted body
-    bool keep = false;      // no page exists at its path, or overwriting is on
-    bool convert = false;   // its body is to be converted and its attachments saved when its
-                            // page is written
-    QDateTime modified;     // the item's last modification, the page's file time
-    bool dateLater = false; // modified is read when the page is written
+    ItemRef item;         // its item, to read its body again when its page is written
+    qint32 folder = 0;    // the number of its attachment folder (n_files)
+    bool hasBody = false; // article.Body holds the converted body
+    bool keep = false;    // no page exists at its path, or overwriting is on
+    bool convert = false; // its body is to be converted and its attachments saved when its
+                          // page is written
+    QDateTime modified;   // the item's last modification, the page's file time
 };
 
 // The work both generators share around their passes: the start checks, the running number, one
@@ -275,11 +274,11 @@ public:
 
     // One article's record, page path, keep decision and attachment folder; with attachments
     // included the body of an article whose page is written is converted and its attachments
-    // are saved: now, or with defer when its page is written (convertAndSave), so that a run
-    // does not hold the converted bodies of all its pages.
+    // are saved when its page is written (convertAndSave), so that a run holds the converted
+    // bodies of the pages it is writing only, and pages go to the disk while the next bodies
+    // are converted.
     PendingArticle prepare(const outlook::ItemPtr& item, const ItemRef& ref, qint32 articleNumber,
-                           const QString& problemType, const QString& problemCategory,
-                           bool defer = false)
+                           const QString& problemType, const QString& problemCategory)
     {
         PendingArticle p;
         p.item = ref;
@@ -298,16 +297,7 @@ public:
         if (!p.keep)
             return p;
         p.folder = m_folders.take(articleNumber);
-        if (options.attachments == 1) {
-            p.convert = true;
-            if (!defer)
-                convertAndSave(p, item);
-        }
-        // The date lies behind the bodies in the item, so it is read where the whole item is
-        // read anyway: here after a conversion, else when the page is written (loadBody).
-        p.dateLater = p.convert || options.attachments != 1;
-        if (!p.dateLater)
-            ignoreErrors([&] { p.modified = item->LastModificationTime(); });
+        p.convert = options.attachments == 1;
         return p;
     }
 
@@ -356,14 +346,11 @@ public:
         QString body;
         const auto loadBody = [&] {
             QString loaded = p.article.Body;
-            if (!p.hasBody) {
-                const outlook::ItemPtr source = found();
+            const outlook::ItemPtr source = found();
+            if (!p.hasBody)
                 ignoreErrors([&] { loaded = m_s.safeItem.getSafeHTMLBody(source); });
-            } else if (!looked && mayHaveInlinePictures(loaded)) {
-                ignoreErrors([&] { found(); });
-            }
-            if (p.dateLater)
-                ignoreErrors([&] { p.modified = found()->LastModificationTime(); });
+            // The date lies behind the bodies in the item: read now that all of it is.
+            ignoreErrors([&] { p.modified = source->LastModificationTime(); });
             if (m_search)
                 body = loaded;
             return linkInlinePictures(m_rt, item, loaded, destination, p.folder, m_work->path());
@@ -573,7 +560,7 @@ void FlatGenerator::generate(GenerationHost& host)
             // is dropped, its files saved all the same.
             PendingArticle p =
                 run.prepare(item, ArticleRun::refer(item, i), n, run.field(item, kProblemType),
-                            run.field(item, kProblemCategory), true);
+                            run.field(item, kProblemCategory));
             if (p.keep) {
                 const QString subject = p.article.Subject;
                 if (dicArticles.Exists(subject))
@@ -764,12 +751,18 @@ private:
             const outlook::ItemPtr item = m_run.find(s.item);
             if (!item)
                 continue;
+            // Converted when its page is written, so that the pages of a pair go to the disk
+            // while the next bodies are converted; a later article of a subject listed already
+            // is dropped, its files saved all the same.
             PendingArticle p = m_run.prepare(item, s.item, qint32(base + s.ordinal + 1),
                                              s.problemType, s.problemCategory);
             m_headings.beforeArticle();
             if (p.keep) {
                 const QString subject = p.article.Subject;
-                dic.Add(subject, std::move(p));
+                if (dic.Exists(subject))
+                    m_run.convertAndSave(p, item);
+                else
+                    dic.Add(subject, std::move(p));
             }
         }
 

@@ -45,8 +45,6 @@ public:
     void then(std::function<void()> action);
     /// Waits for every page and runs what follows them.
     void finish();
-    /// Whether pages are queued or being written.
-    bool busy() const { return !m_queue.empty(); }
 
 private:
     struct Job;

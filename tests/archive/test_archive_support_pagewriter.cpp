@@ -90,7 +90,6 @@ void ArchiveSupportTest::pageWriterKeepsTheOrder()
     writer.write(dir.filePath(u"c.htm"_s), u"C"_s, latin1, {}, page(u"c"_s));
     writer.then([&] { events.append(u"last"_s); });
     writer.finish();
-    QVERIFY(!writer.busy());
     QCOMPARE(events, (QStringList{u"at once"_s, u"a"_s, u"b failed 70"_s, u"after b"_s, u"c"_s,
                                   u"last"_s}));
     QCOMPARE(readAll(dir.filePath(u"a.htm"_s)), QByteArray("A"));
