@@ -376,37 +376,47 @@ public:
                             QString(),
                             p.modified};
         const QByteArray line = toWindows1252(tocLine);
-        if (!page) {
-            m_writer.then([this, entry = std::move(entry), line] {
-                m_published.add(entry, false);
-                m_toc->write(line);
-            });
-            a = cArticle{};
-            return;
-        }
-        const QString key = pageKey(a.strWebPagePath);
-        m_writing.insert(key);
-        m_rt.setStep(u"Writing file to "_s + a.strWebPagePath);
-        // Written whole, so the old page is replaced only by a complete new one.
-        m_writer.write(a.strWebPagePath, *page, pageBytes, p.modified,
-                       [this, entry = std::move(entry), line, key,
-                        body = std::move(body)](std::exception_ptr failure) mutable {
-                           m_writing.remove(key);
-                           if (failure) {
-                               try {
-                                   std::rethrow_exception(failure);
-                               } catch (const std::exception& e) {
-                                   m_leftOut.append({entry.subject, toError(e).description()});
-                               }
-                               return;
-                           }
-                           m_pages.insert(key);
-                           entry.text = htmlText(body, m_published.textLimit());
-                           m_published.add(std::move(entry), true);
-                           m_toc->write(line);
-                       });
-        // The page is on its way: its text is no longer needed.
+        if (page)
+            writePage(a.strWebPagePath, *page, p.modified, std::move(entry), line, body);
+        else
+            m_writer.then([this, entry = std::move(entry), line] { list(entry, false, line); });
+        // The page is on its way or stays as it is: its text is no longer needed.
         a = cArticle{};
+    }
+
+    // The page given to the page writer. Once it is written, its entry in the site and its line
+    // in index.htm follow; a page that could not be written names its article among those left
+    // out instead.
+    void writePage(const QString& path, const QString& page, const QDateTime& modified,
+                   PublishedPage entry, const QByteArray& line, const QString& body)
+    {
+        const QString key = pageKey(path);
+        m_writing.insert(key);
+        m_rt.setStep(u"Writing file to "_s + path);
+        // Written whole, so the old page is replaced only by a complete new one.
+        m_writer.write(
+            path, page, pageBytes, modified,
+            [this, entry = std::move(entry), line, key, body](std::exception_ptr failure) mutable {
+                m_writing.remove(key);
+                if (failure) {
+                    try {
+                        std::rethrow_exception(failure);
+                    } catch (const std::exception& e) {
+                        m_leftOut.append({entry.subject, toError(e).description()});
+                    }
+                    return;
+                }
+                m_pages.insert(key);
+                entry.text = htmlText(body, m_published.textLimit());
+                list(entry, true, line);
+            });
+    }
+
+    // An article in the site's lists and in index.htm.
+    void list(const PublishedPage& entry, bool written, const QByteArray& line)
+    {
+        m_published.add(entry, written);
+        m_toc->write(line);
     }
 
     void openToc()
