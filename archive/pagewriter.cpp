@@ -119,9 +119,12 @@ void PageWriter::run()
 {
     std::unique_lock lock(m_mutex);
     for (;;) {
-        m_changed.wait(lock, [&] {
-            return m_stop || (!m_toWrite.empty() && (m_waiting || m_toWrite.size() >= kWakeBatch));
-        });
+        // Once awake, it writes until nothing is queued.
+        if (m_toWrite.empty())
+            m_changed.wait(lock, [&] {
+                return m_stop ||
+                       (!m_toWrite.empty() && (m_waiting || m_toWrite.size() >= kWakeBatch));
+            });
         if (m_toWrite.empty())
             return;
         const std::shared_ptr<Job> job = m_toWrite.front();
