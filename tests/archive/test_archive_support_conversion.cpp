@@ -12,6 +12,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace lorvo::archive;
+using lorvo::test::readAll;
 using lorvo::test::TestRuntime;
 
 namespace {
@@ -83,12 +84,6 @@ struct CountingFactory
         std::unique_ptr<WordProcessor> m_inner = createBuiltinWordProcessor();
     };
 };
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 const QString kPicture = u"<img src=\"data:image/gif;base64,R0lGODlhAQABAAAAACw=\">"_s;
 

@@ -13,18 +13,13 @@
 
 using namespace Qt::StringLiterals;
 using namespace lorvo::archive;
+using lorvo::test::readAll;
 
 namespace {
 
 QByteArray latin1(const QString& text)
 {
     return text.toLatin1();
-}
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
 }
 
 // The real file system, slowed down, so that pages pile up behind the disk; it notes the

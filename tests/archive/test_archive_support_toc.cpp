@@ -12,15 +12,10 @@
 
 using namespace Qt::StringLiterals;
 using namespace lorvo::archive;
+using lorvo::test::readAll;
 using lorvo::test::TestRuntime;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // A support file as the repository holds it.
 QByteArray sourceFile(const QString& name)

@@ -9,6 +9,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace lorvo::archive;
+using lorvo::test::readAll;
 
 namespace {
 
@@ -22,14 +23,6 @@ cArticle sample()
 }
 
 const QString kLink = u"<LINK REL=\"STYLESHEET\" HREF=\"style.css\" TYPE=\"text/css\" />"_s;
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    if (!f.open(QIODevice::ReadOnly))
-        return {};
-    return f.readAll();
-}
 
 } // namespace
 

@@ -18,14 +18,9 @@
 using namespace Qt::StringLiterals;
 using namespace gentest;
 using namespace lorvo::archive;
+using lorvo::test::readAll;
 
 namespace {
-
-QByteArray readAll(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // Articles that exercise the pages' escaping, the code page and the attachment list.
 QJsonArray siteArticles()

@@ -20,14 +20,6 @@ QStringList appFileSources()
     return QString::fromUtf8(LORVO_SETUP_TEST_APPFILES).split(u'|');
 }
 
-QByteArray fileBytes(const QString& path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return file.readAll();
-}
-
 void putFile(const QString& path, const QByteArray& bytes)
 {
     QDir().mkpath(QFileInfo(path).absolutePath());

@@ -26,8 +26,7 @@ QString writePermissionText();
 
 /// The nine application files carried by the test, in their installation order (source paths).
 QStringList appFileSources();
-/// The bytes of a file on disk.
-QByteArray fileBytes(const QString& path);
+using lorvo::test::readAll; // the bytes of a file on disk
 /// Writes a file, creating its folder.
 void putFile(const QString& path, const QByteArray& bytes);
 

@@ -96,7 +96,7 @@ void SetupTest::carriedFilesAreTheBuiltOnes()
     QCOMPARE(sources.size(), kNames.size());
     for (qsizetype i = 0; i < kNames.size(); ++i) {
         QCOMPARE(QFileInfo(sources[i]).fileName(), kNames[i]);
-        QCOMPARE(loadResource(u"APPFILES"_s, kNames[i].toUpper()), fileBytes(sources[i]));
+        QCOMPARE(loadResource(u"APPFILES"_s, kNames[i].toUpper()), readAll(sources[i]));
     }
 }
 
@@ -109,8 +109,8 @@ void SetupTest::installsIntoNewFolder()
     QCOMPARE(h.main().state.gstrInstallPath, folder + QDir::separator());
     const QStringList sources = appFileSources();
     for (qsizetype i = 0; i < kNames.size(); ++i)
-        QCOMPARE(fileBytes(folder + u'/' + kNames[i]), fileBytes(sources[i]));
-    QCOMPARE(fileBytes(folder + u"/KBSettings.txt"_s), QByteArray("  "));
+        QCOMPARE(readAll(folder + u'/' + kNames[i]), readAll(sources[i]));
+    QCOMPARE(readAll(folder + u"/KBSettings.txt"_s), QByteArray("  "));
     QVERIFY(QFileInfo(folder + u'/' + kNames[6]).isExecutable());
     QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 9);
     QVERIFY(h.t.dialogs.messages().isEmpty());
@@ -122,7 +122,7 @@ void SetupTest::installsIntoExistingFolderKeepingOtherFiles()
 {
     Harness h;
     const QString folder = h.path(u"share"_s);
-    const QByteArray longer = fileBytes(appFileSources()[1]).repeated(3) + "old tail";
+    const QByteArray longer = readAll(appFileSources()[1]).repeated(3) + "old tail";
     putFile(folder + u"/OLorvo.htm"_s, longer);
     putFile(folder + u"/KBSettings.txt"_s, "edited settings");
     putFile(folder + u"/notes.txt"_s, "keep me");
@@ -130,9 +130,9 @@ void SetupTest::installsIntoExistingFolderKeepingOtherFiles()
     QVERIFY(h.install(folder));
 
     // A shorter page over a longer one leaves exactly the new page.
-    QCOMPARE(fileBytes(folder + u"/OLorvo.htm"_s), fileBytes(appFileSources()[1]));
-    QCOMPARE(fileBytes(folder + u"/KBSettings.txt"_s), QByteArray("  "));
-    QCOMPARE(fileBytes(folder + u"/notes.txt"_s), QByteArray("keep me"));
+    QCOMPARE(readAll(folder + u"/OLorvo.htm"_s), readAll(appFileSources()[1]));
+    QCOMPARE(readAll(folder + u"/KBSettings.txt"_s), QByteArray("  "));
+    QCOMPARE(readAll(folder + u"/notes.txt"_s), QByteArray("keep me"));
     QVERIFY(h.main().state.createdInstallFolder.isEmpty());
 }
 
@@ -198,7 +198,7 @@ void SetupTest::unusablePathSendsBackToFolderPage()
     QVERIFY(!h.t.end.ended);
     QCOMPARE(QDir(h.path({})).entryList(QDir::AllEntries | QDir::NoDotAndDotDot), before);
     QCOMPARE(QDir::current().entryList(QDir::AllEntries | QDir::NoDotAndDotDot), cwdBefore);
-    QCOMPARE(fileBytes(h.path(u"afile"_s)), QByteArray("not a folder"));
+    QCOMPARE(readAll(h.path(u"afile"_s)), QByteArray("not a folder"));
 }
 
 void SetupTest::withoutWritePermissionSendsBackToFolderPage_data()
@@ -241,11 +241,11 @@ void SetupTest::withoutWritePermissionSendsBackToFolderPage()
     // Files written before the failure stay; the file that failed keeps its earlier content.
     const QStringList sources = appFileSources();
     for (int i = 0; i < writtenBefore; ++i)
-        QCOMPARE(fileBytes(folder + u'/' + kNames[i]), fileBytes(sources[i]));
-    QCOMPARE(fileBytes(folder + u"/LorvoArchive"_s + QLatin1StringView(kExecutableSuffix)),
+        QCOMPARE(readAll(folder + u'/' + kNames[i]), readAll(sources[i]));
+    QCOMPARE(readAll(folder + u"/LorvoArchive"_s + QLatin1StringView(kExecutableSuffix)),
              QByteArray("earlier program"));
     if (writtenBefore < 4)
-        QCOMPARE(fileBytes(folder + u"/LorvoFilled.pst"_s), QByteArray("earlier store"));
+        QCOMPARE(readAll(folder + u"/LorvoFilled.pst"_s), QByteArray("earlier store"));
 }
 
 void SetupTest::rootFolderIsAFolder()
@@ -325,7 +325,7 @@ void SetupTest::exitYesRemovesOnlyAFolderThisRunCreated()
         h.t.dialogs.answer(Answer::Yes);
         QVERIFY_THROWS_EXCEPTION(ProgramEnded, h.wizard.exit(Page::Settings));
         QVERIFY(h.t.end.ended);
-        QCOMPARE(fileBytes(folder + u"/notes.txt"_s), QByteArray("keep me"));
+        QCOMPARE(readAll(folder + u"/notes.txt"_s), QByteArray("keep me"));
         QCOMPARE(QDir(folder).entryList(QDir::Files).size(), 10);
         QCOMPARE(h.main().state.gstrInstallPath, folder);
     }
@@ -353,7 +353,7 @@ void SetupTest::exitYesAfterMovingToAnotherFolder()
     h.t.dialogs.answer(Answer::Yes);
     QVERIFY_THROWS_EXCEPTION(ProgramEnded, h.wizard.exit(Page::Settings));
     QVERIFY(!QFileInfo::exists(created));
-    QCOMPARE(fileBytes(existing + u"/notes.txt"_s), QByteArray("keep me"));
+    QCOMPARE(readAll(existing + u"/notes.txt"_s), QByteArray("keep me"));
 }
 
 void SetupTest::rollbackFailureStillEnds()

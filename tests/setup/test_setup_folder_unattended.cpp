@@ -210,7 +210,7 @@ void TestSetupFolder::unattendedInstallAndRepair()
     QVERIFY2(repair.exitCode == 0, qPrintable(repair.err));
     QVERIFY2(repair.out.contains(u"Wrote the application files to "_s + installPath),
              qPrintable(repair.out));
-    QCOMPARE(fileBytes(installPath + u"KBSettings.txt"_s), QByteArray("  "));
+    QCOMPARE(readAll(installPath + u"KBSettings.txt"_s), QByteArray("  "));
 
     // Installing again under the same name would need the overwrite question: nothing is written.
     putFile(installPath + u"KBSettings.txt"_s, "edited again");
@@ -218,7 +218,7 @@ void TestSetupFolder::unattendedInstallAndRepair()
     QCOMPARE(again.exitCode, 1);
     QVERIFY2(again.err.contains(u"a folder named 'Knowledge Base' already exists"_s),
              qPrintable(again.err));
-    QCOMPARE(fileBytes(installPath + u"KBSettings.txt"_s), QByteArray("edited again"));
+    QCOMPARE(readAll(installPath + u"KBSettings.txt"_s), QByteArray("edited again"));
 }
 
 void TestSetupFolder::unattendedWithoutExampleData()

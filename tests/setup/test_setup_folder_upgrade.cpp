@@ -41,7 +41,7 @@ bool nextOnUpgrade(FolderFixture& f)
 // The setup writes "KBSettings.txt" as two blanks, whatever was there.
 QByteArray kbSettings(const QString& installPath)
 {
-    return fileBytes(installPath + u"KBSettings.txt"_s);
+    return readAll(installPath + u"KBSettings.txt"_s);
 }
 
 } // namespace
@@ -103,8 +103,8 @@ void TestSetupFolder::repairOfShownFolderAsksNothing()
     QVERIFY(f.view.visible.count(Page::FinishUpgrade));
     QCOMPARE(f.modMain.state.gstrInstallPath, f.installPath);
     QCOMPARE(f.tr.rt->session().goCurrentFolder->EntryID(), kb->EntryID());
-    QCOMPARE(kbSettings(f.installPath), fileBytes(appFileSources().at(3)));
-    QCOMPARE(fileBytes(f.installPath + u"notes.txt"_s), QByteArray("mine"));
+    QCOMPARE(kbSettings(f.installPath), readAll(appFileSources().at(3)));
+    QCOMPARE(readAll(f.installPath + u"notes.txt"_s), QByteArray("mine"));
 
     QVERIFY(FolderFixture::ends([&] { f.wizard.finish(Page::FinishUpgrade); }));
     QVERIFY(f.dialogs.requests.isEmpty());
@@ -158,7 +158,7 @@ void TestSetupFolder::refusedFoldersReopenPicker()
     QCOMPARE(f.dialogs.pendingAnswers(), 0);
 
     QCOMPARE(f.tr.rt->session().goCurrentFolder->Name(), u"KB"_s);
-    QCOMPARE(kbSettings(f.installPath), fileBytes(appFileSources().at(3)));
+    QCOMPARE(kbSettings(f.installPath), readAll(appFileSources().at(3)));
 }
 
 void TestSetupFolder::exitQuestionYesWritesNothing()

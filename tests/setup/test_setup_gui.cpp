@@ -279,8 +279,8 @@ void SetupGuiTest::upgradePath()
     checkButton(u"frmFinishUpgrade"_s, u"cmdExit"_s, u"Close"_s, true);
     QVERIFY(h.page(u"frmFinishUpgrade"_s)->windowFlags().testFlag(Qt::WindowStaysOnTopHint));
     const QStringList sources = appFileSources();
-    QCOMPARE(fileBytes(installed + u"/OLorvo.htm"_s), fileBytes(sources[1]));
-    QCOMPARE(fileBytes(installed + u"/notes.txt"_s), QByteArray("keep me"));
+    QCOMPARE(readAll(installed + u"/OLorvo.htm"_s), readAll(sources[1]));
+    QCOMPARE(readAll(installed + u"/notes.txt"_s), QByteArray("keep me"));
     QCOMPARE(QDir(installed).entryList(QDir::Files).size(), 10);
 
     QVERIFY(h.click(u"frmFinishUpgrade"_s, u"cmdExit"_s));

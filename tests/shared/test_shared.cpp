@@ -18,6 +18,7 @@
 
 using namespace Qt::StringLiterals;
 using namespace lorvo;
+using lorvo::test::readAll;
 using lorvo::test::TestRuntime;
 
 namespace {
@@ -60,12 +61,6 @@ void writeBytes(const QString& path, const QByteArray& bytes)
     QFile file(path);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(bytes);
-}
-
-QByteArray readBytes(const QString& path)
-{
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 void makeReadOnly(const QString& path)
@@ -329,7 +324,7 @@ void TestShared::logOnWritesEveryStep()
     t.rt->setStep(u"second step"_s);
     const QString log = t.platform.documentsDir + u"/Tervane/Lorvo for Outlook_log.txt"_s;
     QCOMPARE(t.rt->errors().fncGetLogFile(), log);
-    const QStringList lines = QString::fromLocal8Bit(readBytes(log)).split(u"\r\n"_s);
+    const QStringList lines = QString::fromLocal8Bit(readAll(log)).split(u"\r\n"_s);
     QVERIFY(lines.size() >= 3);
     QCOMPARE(lines.last(), QString()); // every line ends with CRLF
     const QString first = lines.at(lines.size() - 3);
@@ -342,7 +337,7 @@ void TestShared::logOnWritesEveryStep()
     // Without a documents folder the log is dropped without a word.
     t.platform.documentsDir.clear();
     t.rt->setStep(u"third step"_s);
-    QVERIFY(!QString::fromLocal8Bit(readBytes(log)).contains(u"third step"_s));
+    QVERIFY(!QString::fromLocal8Bit(readAll(log)).contains(u"third step"_s));
     QVERIFY(t.dialogs.requests.isEmpty());
 }
 
@@ -913,7 +908,7 @@ void TestShared::fileSystemWritesWholeFiles()
     } catch (const Error& e) {
         QCOMPARE(e.number(), err::PermissionDenied);
     }
-    QCOMPARE(readBytes(file), QByteArray("short"));
+    QCOMPARE(readAll(file), QByteArray("short"));
     // A file's time is set also where it is read-only; a missing file has none.
     const QDateTime time(QDate(2020, 5, 4), QTime(3, 2, 1), Qt::UTC);
     fs.setModificationTime(file, time);
@@ -994,15 +989,15 @@ void TestShared::textFileAppearsOnlyWhenCommitted()
     {
         auto sink = fs.createTextFile(file);
         sink->write("<html>");
-        QCOMPARE(readBytes(file), QByteArray("old index"));
+        QCOMPARE(readAll(file), QByteArray("old index"));
         // dropped without commit
     }
-    QCOMPARE(readBytes(file), QByteArray("old index"));
+    QCOMPARE(readAll(file), QByteArray("old index"));
     auto sink = fs.createTextFile(file);
     sink->write("<html>");
     sink->write("</html>");
     sink->commit();
-    QCOMPARE(readBytes(file), QByteArray("<html></html>"));
+    QCOMPARE(readAll(file), QByteArray("<html></html>"));
     // Nothing is left of the write dropped or of the one committed.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{u"index.htm"_s});
 }

@@ -19,6 +19,9 @@
 
 namespace lorvo::test {
 
+// The whole content of the file at path; empty when it cannot be read.
+QByteArray readAll(const QString& path);
+
 // One request the program made of the dialogs service.
 struct Recorded
 {
