@@ -441,7 +441,6 @@ public:
     // Makes index.htm visible as far as it is written.
     void commitToc()
     {
-        m_writer.finish();
         m_trap.step(900, u"Writing file to "_s + destination + u"/index.htm"_s);
         m_toc->commit();
         m_toc.reset();
@@ -450,6 +449,7 @@ public:
     // index.htm with nothing but its head, and the search page it links when asked for.
     void commitHeadOnly()
     {
+        // Every page written and listed before the site files and index.htm's end.
         m_writer.finish();
         writeSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
         commitToc();
@@ -459,6 +459,7 @@ public:
     // working folder removed, the articles left out named and, when asked for, index.htm opened.
     void finish()
     {
+        // Every page written and listed before the site files and index.htm's end.
         m_writer.finish();
         subExtractFilesFromResource(m_rt, destination, collapse);
         writeSiteFiles(m_rt, destination, m_published, m_search, m_sitemap);
